@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+"$here/scripts/install-deps.sh"
+"$here/scripts/build.sh"
+build="${VELRIX_BUILD_DIR:-$here/build}"
+cd "$build"
+ctest -j2 --output-on-failure

@@ -1,0 +1,43 @@
+#pragma once
+// A message sink that remembers what the user would have been shown.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/user_messages.h"
+
+namespace velrix::testing {
+
+struct ShownMessage {
+  std::string title;
+  std::string text;
+};
+
+class RecordingMessages final : public UserMessages {
+ public:
+  void Show(const std::string& title, const std::string& text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown_.push_back({title, text});
+  }
+  std::vector<ShownMessage> Shown() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return shown_;
+  }
+  std::vector<std::string> Texts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> texts;
+    for (const auto& m : shown_) texts.push_back(m.text);
+    return texts;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown_.clear();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<ShownMessage> shown_;
+};
+
+}  // namespace velrix::testing
