@@ -28,6 +28,9 @@ struct DerivedValues {
 
 namespace velrix {
 
+// Every value and running sum to 0, as the start command leaves them.
+void ResetDerivedValues(DerivedValues& values);
+
 // Per-second steps 1-5 for the second just completed (history.sampleCount is
 // already advanced): rebuild the window when W changed, update the running
 // sums, the moving average (also stored in the newest slot), hourMean and
