@@ -1,0 +1,291 @@
+#include "link/protocol.h"
+
+#include <array>
+
+#include "platform/trace.h"
+
+namespace velrix {
+namespace {
+
+constexpr char kResponseNgTrace[] = "[%02x-%02x]rc=%d レスポンスNG";
+constexpr char kStatusReadTrace[] = "DO設定リード／DIリード OK( %02x )";
+constexpr char kReceiveFailedTrace[] = "謎側受信タイムアウト cmd=%02x";
+constexpr char kSendErrorTrace[] = "Send Error [%d(%x)]";
+
+// Result codes of the response trace: a code byte that was not expected, and
+// a frame that cannot fit the frame buffer.
+constexpr int kRcUnexpectedCode = 1;
+constexpr int kRcFrameTooLong = 2;
+
+constexpr std::uint8_t kCountLowMask = 0xFF;
+constexpr std::uint8_t kCountHighMask = 0x1F;
+constexpr std::uint8_t kLimitBit = 0x20;
+
+constexpr std::uint8_t kStatusChargingOff = 0x01;
+constexpr std::uint8_t kStatusBatteryOff = 0x02;
+constexpr std::uint8_t kStatusBatteryLow = 0x10;
+constexpr std::uint8_t kStatusSolarReached = 0x20;
+
+// The retry settings say the command (or run of missing seconds) has had
+// enough tries.
+bool RetriesExhausted(const UnitLinkState& s, int triesSoFar) {
+  const int mode = s.retryMode.load();
+  if (mode == 0) return true;
+  if (mode == 1) return triesSoFar >= s.maxRetries.load();
+  return false;
+}
+
+void RaiseToMax(std::atomic<int>& maximum, int value) {
+  if (value > maximum.load()) maximum.store(value);
+}
+
+void DemoteLinkOk(UnitLinkState& s) {
+  int ok = kLinkOk;
+  s.linkStatus.compare_exchange_strong(ok, kLinkNg);
+}
+
+Reply Failure(UnitLinkState& s) {
+  s.responseError.store(1);
+  return {};
+}
+
+// Step 4 of a reception: the read time-out passed without a byte.
+Reply ReceptionTimedOut(LinkContext& ctx) {
+  UnitLinkState& s = ctx.state;
+  if (s.measuring.load() != 0 || s.collecting.load() != 0) {
+    GapCheck(s, ctx.Now(), GapCheckForm::Timeout);
+  }
+  // The unit stops sending frames once counting stops; the silence after the
+  // last one is the normal end of a measurement's collection.
+  if (s.measuring.load() == 0 && s.collecting.load() == 1) {
+    s.collecting.store(0);
+    return {};
+  }
+  return Failure(s);
+}
+
+// Step 5 of a reception: the port itself failed.
+Reply ReceptionFailed(LinkContext& ctx, std::uint8_t awaitedCode) {
+  UnitLinkState& s = ctx.state;
+  if (s.measuring.load() != 0 || s.collecting.load() != 0) {
+    GapCheck(s, ctx.Now(), GapCheckForm::ReadFailure);
+  }
+  TraceF(kReceiveFailedTrace, awaitedCode);
+  return Failure(s);
+}
+
+}  // namespace
+
+int CountOfFrame(std::uint8_t low, std::uint8_t high) {
+  return ((high & kCountHighMask) << 8) | (low & kCountLowMask);
+}
+
+int LimitFlagOfFrame(std::uint8_t high) { return (high & kLimitBit) != 0 ? 1 : 0; }
+
+void StoreSample(UnitLinkState& s, double count, std::uint8_t missing) {
+  int w = s.ringWrite.load(std::memory_order_relaxed);
+  if (w < 0 || w >= kSampleRingSize) w = 0;
+  LinkSample& entry = s.sampleRing[w];
+  entry.count.store(count, std::memory_order_relaxed);
+  entry.missing.store(missing, std::memory_order_relaxed);
+  entry.power.store(CurrentPowerStatus(s), std::memory_order_relaxed);
+  s.ringWrite.store((w + 1) % kSampleRingSize, std::memory_order_release);
+  s.storedSamples.fetch_add(1);
+}
+
+void GapCheck(UnitLinkState& s, ClockSeconds now, GapCheckForm form) {
+  if (s.storedSamples.load() == 0) {
+    s.collectStart.store(now);
+    if (form == GapCheckForm::CountFrame) s.lastFrameTime.store(now);
+  }
+  const ClockSeconds collectStart = s.collectStart.load();
+  const bool silent = now - s.lastFrameTime.load() >= kSilenceSeconds;
+  const bool behind = now - collectStart >= s.storedSamples.load() + 2;
+  if (!silent && !behind) return;
+
+  // The bound shrinks as each insertion raises storedSamples, so one pass
+  // fills about half the deficit and later passes catch up the rest.
+  for (ClockSeconds k = 0; k < (now - collectStart) - s.storedSamples.load() + 1; ++k) {
+    StoreSample(s, 0.0, 1);
+    const int missing = s.consecutiveMissing.fetch_add(1) + 1;
+    RaiseToMax(s.maxRetryCount, missing);
+    if ((form == GapCheckForm::CountFrame || form == GapCheckForm::Timeout) &&
+        RetriesExhausted(s, missing)) {
+      s.linkStatus.store(kLinkRetriesExhausted);
+    }
+  }
+  s.lastRetryTime.store(now);
+  if (form != GapCheckForm::CountFrame) {
+    s.resyncWanted.store(1);
+    s.lastFrameTime.store(now);
+  }
+}
+
+void HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t low, std::uint8_t high) {
+  const ClockSeconds now = clock.Now();
+  if (s.collecting.load() == 1) {
+    if (s.storedSamples.load() == 0) {
+      s.collectStart.store(now);
+      s.lastFrameTime.store(now);
+    }
+    GapCheck(s, now, GapCheckForm::CountFrame);
+    // A unit whose clock runs ahead would push the samples past the wall
+    // clock; a frame more than one second early is dropped.
+    if (now - s.collectStart.load() >= s.storedSamples.load() - 1) {
+      if (s.storedSamples.load() == 0) s.collectStart.store(now);
+      s.limitReached.store(LimitFlagOfFrame(high));
+      StoreSample(s, static_cast<double>(CountOfFrame(low, high)), 0);
+    }
+    if (s.measuring.load() == 0) s.collecting.store(0);
+  } else if (s.measuring.load() == 1) {
+    // The first frame after a start may carry a partial second: it only
+    // opens the collection.
+    s.collecting.store(1);
+  }
+  s.consecutiveMissing.store(0);
+  s.lastFrameTime.store(now);
+}
+
+void ApplyPowerStatus(UnitLinkState& s, std::uint8_t status) {
+  s.chargingOn.store((status & kStatusChargingOff) != 0 ? 0 : 1);
+  s.batterySupplyOn.store((status & kStatusBatteryOff) != 0 ? 0 : 1);
+  s.batteryLow.store((status & kStatusBatteryLow) != 0 ? 1 : 0);
+  s.solarReached.store((status & kStatusSolarReached) != 0 ? 1 : 0);
+}
+
+Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode) {
+  enum class Parse { Code, Length, Data, Held };
+  UnitLinkState& s = ctx.state;
+  std::array<std::uint8_t, kFrameBufferSize> frame{};
+  std::size_t used = 0;
+  Parse parse = Parse::Code;
+  std::uint8_t code = 0;
+  int length = 0;
+
+  for (;;) {
+    std::uint8_t byte = 0;
+    const PortRead read = ctx.port.ReadByte(&byte);
+    // A thread being stopped leaves the shared record as it was.
+    if (ctx.Stopping()) return {};
+    if (read == PortRead::Timeout) return ReceptionTimedOut(ctx);
+    if (read == PortRead::Failed) return ReceptionFailed(ctx, awaitedCode);
+
+    switch (parse) {
+      case Parse::Code:
+        if (byte != awaitedCode && byte != kCodeCountFrame) {
+          // Resynchronise on the next byte at once: a stray byte costs no time.
+          TraceF(kResponseNgTrace, awaitedCode, byte, kRcUnexpectedCode);
+          continue;
+        }
+        code = byte;
+        frame[0] = byte;
+        used = 1;
+        parse = Parse::Length;
+        break;
+
+      case Parse::Length:
+        length = byte;
+        frame[1] = byte;
+        used = 2;
+        // Judged by the awaited code: the acknowledgements carry no data.
+        if (awaitedCode == kCodeSetBuzzer || awaitedCode == kCodeSetPowerPaths) {
+          return length != 0 ? Failure(s) : Reply{};
+        }
+        if (awaitedCode == kCodeStartCount && length == kStartCountLongLength) return {};
+        if (length == 0) return {};
+        if (2 + length > kFrameBufferSize) {
+          TraceF(kResponseNgTrace, awaitedCode, code, kRcFrameTooLong);
+          return Failure(s);
+        }
+        parse = Parse::Data;
+        break;
+
+      case Parse::Data: {
+        frame[used++] = byte;
+        if (static_cast<int>(used) - 2 < length) break;
+        const std::uint8_t value = frame[2];
+        if (code == awaitedCode && awaitedCode == kCodeGetBuzzer && length == 1 &&
+            (value & 1) == s.buzzerEcho.load()) {
+          s.echoConfirmed.store(1);
+          return {true, value};
+        }
+        if (code == awaitedCode && awaitedCode == kCodeGetPowerStatus && length == 1) {
+          s.echoConfirmed.store(1);
+          if (value != ctx.lastTracedStatus) {
+            TraceF(kStatusReadTrace, value);
+            ctx.lastTracedStatus = value;
+          }
+          return {true, value};
+        }
+        if (code == kCodeCountFrame && length == kCountFrameLength) {
+          HandleCountFrame(s, ctx.clock, frame[2], frame[3]);
+          if (awaitedCode == kCodeCountFrame) return {};
+          used = 0;
+          parse = Parse::Code;
+          break;
+        }
+        // Not the reply: hold it and keep reading until the time-out ends
+        // the reception.
+        parse = Parse::Held;
+        break;
+      }
+
+      case Parse::Held:
+        if (used >= frame.size()) {
+          TraceF(kResponseNgTrace, awaitedCode, code, kRcFrameTooLong);
+          return Failure(s);
+        }
+        frame[used++] = byte;
+        break;
+    }
+    ++ctx.interBytePauses;
+    if (!ctx.canceller.SleepFor(kInterBytePauseMs)) return {};
+  }
+}
+
+Reply SendCommand(LinkContext& ctx, std::uint8_t code, const std::vector<std::uint8_t>& data) {
+  UnitLinkState& s = ctx.state;
+  std::vector<std::uint8_t> frame;
+  frame.reserve(data.size() + 2);
+  frame.push_back(code);
+  frame.push_back(static_cast<std::uint8_t>(data.size()));
+  frame.insert(frame.end(), data.begin(), data.end());
+  s.commandRetries.store(0);
+
+  for (;;) {
+    s.activityCount.fetch_add(1);
+    s.responseError.store(0);
+    int error = 0;
+    if (ctx.port.Write(frame.data(), frame.size(), &error)) {
+      s.dead_err_cnt.store(0);
+      const Reply reply = ReceiveReply(ctx, code);
+      if (ctx.Stopping()) return {};
+      if (s.responseError.load() == 0) {
+        if (s.echoConfirmed.load() == 1) s.linkStatus.store(kLinkOk);
+        return reply;
+      }
+      DemoteLinkOk(s);
+      if (RetriesExhausted(s, s.commandRetries.load())) {
+        s.linkStatus.store(kLinkRetriesExhausted);
+        return {};
+      }
+      if (!ctx.canceller.SleepFor(kReplyRetryPauseMs)) return {};
+    } else {
+      if (ctx.Stopping()) return {};
+      TraceF(kSendErrorTrace, error, error);
+      DemoteLinkOk(s);
+      s.responseError.store(1);
+      s.dead_err_cnt.fetch_add(1);
+      if (RetriesExhausted(s, s.commandRetries.load())) {
+        s.linkStatus.store(kLinkRetriesExhausted);
+        return {};
+      }
+      if (!ctx.canceller.SleepFor(kWriteRetryPauseMs)) return {};
+    }
+    s.lastRetryTime.store(ctx.Now());
+    const int retries = s.commandRetries.fetch_add(1) + 1;
+    RaiseToMax(s.maxRetryCount, retries);
+  }
+}
+
+}  // namespace velrix

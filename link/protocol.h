@@ -1,0 +1,94 @@
+#pragma once
+// The unit's byte protocol: frames of code, length and data, the command
+// exchange with its retries, the reply parser and the count-frame handling
+// that keeps the sample ring aligned with clock seconds (the gap check). The
+// thread that schedules these exchanges lives in usb_comm.cpp.
+
+#include <cstdint>
+#include <vector>
+
+#include "link/unit_link_state.h"
+#include "platform/canceller.h"
+#include "platform/clock.h"
+#include "platform/serial_port.h"
+
+namespace velrix {
+
+// Command codes. The unit's count frame shares its code with StartCount.
+inline constexpr std::uint8_t kCodeSetBuzzer = 0x00;
+inline constexpr std::uint8_t kCodeGetBuzzer = 0x10;
+inline constexpr std::uint8_t kCodeStopCount = 0x40;
+inline constexpr std::uint8_t kCodeStartCount = 0x50;
+inline constexpr std::uint8_t kCodeCountFrame = 0x50;
+inline constexpr std::uint8_t kCodeSetPowerPaths = 0x80;
+inline constexpr std::uint8_t kCodeGetPowerStatus = 0x90;
+
+// StartCount's long-form reply carries this length byte and no data.
+inline constexpr std::uint8_t kStartCountLongLength = 0xFF;
+inline constexpr int kCountFrameLength = 2;
+
+// Frame buffer of one reception: code, length and up to 254 data bytes.
+inline constexpr int kFrameBufferSize = 256;
+
+// Pacing of an exchange.
+inline constexpr int kInterBytePauseMs = 20;    // between bytes of one frame
+inline constexpr int kReplyRetryPauseMs = 50;   // before resending after a bad reply
+inline constexpr int kWriteRetryPauseMs = 500;  // before resending after a failed write
+
+// A silence this long during a measurement counts as lost seconds.
+inline constexpr ClockSeconds kSilenceSeconds = 3;
+
+// Everything one exchange needs: the shared record, the port, the stop
+// signal of the thread running it and the clock.
+struct LinkContext {
+  UnitLinkState& state;
+  SerialPort& port;
+  const Canceller& canceller;
+  const Clock& clock;
+  int lastTracedStatus = -1;   // status byte of the last status trace
+  int interBytePauses = 0;     // pauses taken between bytes, kept for diagnosis
+
+  ClockSeconds Now() const { return clock.Now(); }
+  bool Stopping() const { return canceller.Cancelled(); }
+};
+
+// What a reception or command brought back besides success or failure
+// (which goes to responseError): the data byte of a GetBuzzer or
+// GetPowerStatus reply.
+struct Reply {
+  bool hasByte = false;
+  std::uint8_t byte = 0;
+};
+
+// The four places the gap check runs from; they differ in what they do
+// besides inserting missing seconds.
+enum class GapCheckForm { CountFrame, Timeout, ReadFailure, MainLoop };
+
+// Count frame data: a 13-bit count and the unit's measurement-limit flag.
+int CountOfFrame(std::uint8_t low, std::uint8_t high);
+int LimitFlagOfFrame(std::uint8_t high);
+
+// Writes one entry at ringWrite with the current power status byte, then
+// publishes the next write index and counts the entry in storedSamples.
+void StoreSample(UnitLinkState& s, double count, std::uint8_t missing);
+
+// Inserts missing-second entries when the clock has run ahead of the stored
+// samples by two seconds or more, or after kSilenceSeconds without a frame.
+void GapCheck(UnitLinkState& s, ClockSeconds now, GapCheckForm form);
+
+// A complete count frame 0x50, 2, low, high.
+void HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t low, std::uint8_t high);
+
+// Takes a GetPowerStatus byte into the power fields.
+void ApplyPowerStatus(UnitLinkState& s, std::uint8_t status);
+
+// Reads until the reply to awaitedCode is accepted, a count frame ends a wait
+// for 0x50, or the reception fails (responseError = 1). Count frames met on
+// the way are handled.
+Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode);
+
+// Sends one command frame and waits for its reply, retrying as retryMode and
+// maxRetries allow; responseError tells the outcome.
+Reply SendCommand(LinkContext& ctx, std::uint8_t code, const std::vector<std::uint8_t>& data);
+
+}  // namespace velrix
