@@ -46,7 +46,8 @@ struct SimConfig {
   int fastEvery = 0;
   int slowEvery = 0;
 
-  // Stray bytes written between frames: strayBytes every strayEvery frames.
+  // Stray bytes written between frames: strayBytes after every strayEvery-th
+  // frame the unit sends (replies and count frames alike).
   std::vector<std::uint8_t> strayBytes;
   int strayEvery = 0;
 
@@ -79,6 +80,8 @@ class SimUnit {
   void Stop();
   // Path of the slave side, e.g. /dev/pts/3 (or linkPath when set).
   std::string DevicePath() const;
+  // True from Start() until Stop(), HangUp() or a scheduled hang-up.
+  bool Running() const;
 
   // Live knobs, safe from any thread.
   void SetSilent(bool silent);        // neither replies nor frames
@@ -96,6 +99,7 @@ class SimUnit {
   int BuzzerOff() const;              // bit 0 last set by SetBuzzer
   int PowerPaths() const;             // bit 0 charging off, bit 1 battery supply off
   std::vector<int> CountsSent() const;           // counts of the frames sent, in order
+  // Each read from the PC and each write to it is one chunk.
   std::vector<WireChunk> Transcript() const;     // everything that crossed the wire
   std::vector<std::uint8_t> ReceivedFromPc() const;
   int CommandsReceived(std::uint8_t code) const; // how many frames of this code the PC sent
@@ -105,9 +109,12 @@ class SimUnit {
   std::unique_ptr<Impl> impl_;
 };
 
-// Parses the velrix-unitsim command line into a configuration; false with a
-// message on bad arguments.
+// Parses the velrix-unitsim command line (the arguments after the program
+// name) into a configuration; false with a message on bad arguments.
 bool ParseSimArguments(const std::vector<std::string>& args, SimConfig* config,
                        std::string* error);
+
+// The velrix-unitsim option summary printed by --help.
+std::string SimUsage();
 
 }  // namespace velrix::sim
