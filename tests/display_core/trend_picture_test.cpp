@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "display/trend_picture.h"
+
+namespace velrix {
+namespace {
+
+struct TrendFixture : ::testing::Test {
+  TrendFixture() : history(std::make_unique<History>()), clock(0) {
+    in.history = history.get();
+    in.table = nullptr;  // empty table: CPS scales need none
+    in.clock = &clock;
+    in.trend.trendSpan = 0;
+    in.trend.trendScale = 10;  // 10 CPS full scale
+  }
+  void Fill(int seconds, double count) {
+    for (int s = 0; s < seconds; ++s) {
+      history->slots[s].count = count;
+      history->slots[s].average = count;
+    }
+    history->sampleCount = seconds;
+    in.heldSeconds = seconds;
+  }
+  std::vector<TrendMark> Dots(const TrendPicture& p) const {
+    std::vector<TrendMark> dots;
+    for (const auto& m : p.marks)
+      if (m.kind == TrendMark::Dot) dots.push_back(m);
+    return dots;
+  }
+  bool HasText(const TrendPicture& p, const std::string& text, int x, int y) const {
+    return std::any_of(p.texts.begin(), p.texts.end(), [&](const TrendText& t) {
+      return t.text == text && t.x == x && t.y == y;
+    });
+  }
+
+  std::unique_ptr<History> history;
+  ManualClock clock;
+  TrendInputs in;
+};
+
+TEST_F(TrendFixture, LiveMinuteSpanPlotsOneDotPerSecondInCyanWithANowLine) {
+  Fill(30, 5.0);
+  const TrendPicture p = BuildTrendPicture(in);
+  const auto dots = Dots(p);
+  // The starting dot at x1 and then 30 points.
+  ASSERT_EQ(dots.size(), 31u);
+  EXPECT_EQ(dots[0].palette, kTrendPaletteStartDot);
+  EXPECT_EQ(dots[1].x1, 75);
+  EXPECT_EQ(dots[1].y1, 365);
+  EXPECT_EQ(dots[1].palette, kTrendPaletteCyan);
+  EXPECT_TRUE(p.nowLine);
+  EXPECT_EQ(p.nowX, 60 + 30 * 15);
+}
+
+TEST_F(TrendFixture, RetrySecondsAreRed) {
+  Fill(10, 5.0);
+  history->slots[4].missing = 1;
+  const auto dots = Dots(BuildTrendPicture(in));
+  EXPECT_EQ(dots[5].palette, kTrendPaletteRed);   // point k = 5 is second 4
+  EXPECT_EQ(dots[4].palette, kTrendPaletteCyan);
+}
+
+TEST_F(TrendFixture, NoDataLeavesAGapInDotsAndAverageLine) {
+  Fill(10, 5.0);
+  history->slots[5].count = -9999;
+  history->slots[5].average = -9999;
+  const TrendPicture p = BuildTrendPicture(in);
+  EXPECT_EQ(Dots(p).size(), 10u);  // starting dot + 9
+  int lines = 0;
+  for (const auto& m : p.marks) lines += m.kind == TrendMark::Line;
+  EXPECT_EQ(lines, 10 - 2);  // ten average points joined to the start, two joins broken
+}
+
+TEST_F(TrendFixture, AfterScrollingTheStartingDotIsTheSecondBeforeTheWindow) {
+  Fill(61, 5.0);
+  history->slots[9].count = 2.0;
+  const TrendPicture p = BuildTrendPicture(in);
+  const auto dots = Dots(p);
+  ASSERT_FALSE(dots.empty());
+  EXPECT_EQ(dots[0].x1, kPlotLeft);
+  EXPECT_EQ(dots[0].y1, 585 - 88);
+}
+
+TEST_F(TrendFixture, EmptyHistoryDrawsLabelsButNoPoints) {
+  const TrendPicture p = BuildTrendPicture(in);
+  EXPECT_TRUE(p.marks.empty());
+  EXPECT_FALSE(p.nowLine);
+  EXPECT_TRUE(HasText(p, "CPS", 5, 125));
+  EXPECT_TRUE(HasText(p, "[カーソル表示ON]", 65, 129));
+  EXPECT_TRUE(HasText(p, "秒", 968, 577));
+}
+
+TEST_F(TrendFixture, CursorOffIsShownInGrey) {
+  in.cursorShown = 0;
+  const TrendPicture p = BuildTrendPicture(in);
+  const auto it = std::find_if(p.texts.begin(), p.texts.end(),
+                               [](const TrendText& t) { return t.text == kCursorOffText; });
+  ASSERT_NE(it, p.texts.end());
+  EXPECT_EQ(it->palette, kTrendPaletteGrey);
+}
+
+TEST_F(TrendFixture, DatesAppearOnlyWhileMeasuring) {
+  Fill(61, 5.0);
+  in.startTime = clock.FromLocal(2024, 3, 5, 12, 0, 0);
+  EXPECT_FALSE(HasText(BuildTrendPicture(in), "2024/ 3/ 5", 32, 605));
+  in.measuring = 1;
+  const TrendPicture p = BuildTrendPicture(in);
+  EXPECT_TRUE(HasText(p, "2024/ 3/ 5", 32, 605));
+  EXPECT_TRUE(HasText(p, "12:00:10", 60 - 24 + 2, 618));  // start + offset 10
+  EXPECT_TRUE(HasText(p, "12:01:10", 960 - 24 + 2, 618));
+}
+
+TEST_F(TrendFixture, HourSpanSamplesTheAverageAtTheLastSecondOfEachPoint) {
+  in.trend.trendSpan = 2;
+  Fill(100, 1.0);
+  for (int s = 0; s < 100; ++s) history->slots[s].average = s % 10 == 9 ? 8.0 : 1.0;
+  history->levels[0].written = 10;
+  for (int i = 0; i < 10; ++i) history->levels[0].meanCount[i] = 3.0;
+  const TrendPicture p = BuildTrendPicture(in);
+  EXPECT_EQ(Dots(p).size(), 11u);
+  for (const auto& m : p.marks) {
+    if (m.kind == TrendMark::Line) {
+      EXPECT_EQ(m.y2, 585 - 352);
+    }
+  }
+}
+
+TEST_F(TrendFixture, LongSpansJoinPointsWithinOneFile) {
+  in.trend.trendSpan = 4;
+  in.fileMode = 1;
+  in.heldSeconds = 10 * 3600;
+  history->levels[2].written = 10;
+  for (int i = 0; i < 10; ++i) history->levels[2].meanCount[i] = 4.0;
+  in.files = {{0, 0}, {5 * 3600 + 1, 1}};
+  const TrendPicture p = BuildTrendPicture(in);
+  EXPECT_FALSE(p.nowLine);
+  int lines = 0;
+  for (const auto& m : p.marks) {
+    if (m.kind == TrendMark::Line) ++lines;
+    if (m.kind != TrendMark::Dot) continue;
+    EXPECT_EQ(m.palette, m.x1 <= TrendPointX(4, 5) ? 4 : 1) << m.x1;
+  }
+  EXPECT_EQ(lines, 8);  // 9 joins, one broken at the file change
+}
+
+TEST(TrendFiles, TheFileOfASecondIsTheLastThatStartedByThen) {
+  const std::vector<TrendFileSpan> files = {{0, 0}, {100, 1}, {200, 2}};
+  EXPECT_EQ(TrendFileAt(files, 0), 0);
+  EXPECT_EQ(TrendFileAt(files, 99), 0);
+  EXPECT_EQ(TrendFileAt(files, 100), 1);
+  EXPECT_EQ(TrendFileAt(files, 5000), 2);
+  EXPECT_EQ(TrendFileAt(files, -5), 2);
+  EXPECT_EQ(TrendFileAt({}, 5), -1);
+  EXPECT_EQ(DarkFilePalette(3), 16);
+  EXPECT_EQ(BrightFilePalette(2), 0);
+}
+
+}  // namespace
+}  // namespace velrix
