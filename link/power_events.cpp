@@ -4,7 +4,6 @@ namespace velrix {
 namespace {
 
 constexpr int kSecondsPerMinute = 60;
-constexpr int kMinutesUnit = 1;
 
 // One power event: when it is due and what it switches. The condition of an
 // event is its voltage part and its path part together.
@@ -69,15 +68,6 @@ void SyncButtons(int pathOn, int& buttonsOn, int onCommand, int offCommand, Powe
 }
 
 }  // namespace
-
-int StatusReadIntervalSeconds(const PowerSettings& settings) {
-  const int factor = settings.statusIntervalUnit == kMinutesUnit ? kSecondsPerMinute : 1;
-  return settings.statusIntervalValue * factor;
-}
-
-void ApplyStatusReadInterval(const PowerSettings& settings, UnitLinkState& link) {
-  link.statusReadInterval.store(StatusReadIntervalSeconds(settings));
-}
 
 int PowerEventDelaySeconds(const PowerSettings& settings, int event) {
   const int delay = settings.events[event].delay;

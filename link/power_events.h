@@ -58,14 +58,6 @@ struct PowerPanelState {
   int chargingButtonsOn = 1;
 };
 
-// Seconds between status reads while measuring: the interval value in
-// seconds, or in minutes (unit 1) times 60.
-int StatusReadIntervalSeconds(const PowerSettings& settings);
-
-// Recomputes statusReadInterval; call whenever the power settings are read or
-// written.
-void ApplyStatusReadInterval(const PowerSettings& settings, UnitLinkState& link);
-
 // Seconds from an event's detection to its action (battery delays are minutes).
 int PowerEventDelaySeconds(const PowerSettings& settings, int event);
 
