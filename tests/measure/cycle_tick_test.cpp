@@ -1,0 +1,213 @@
+// The 500 ms cycle: one sample per tick, one row per completed second, the
+// rules that keep recorded seconds in step with the clock, and the drain
+// after a stop.
+
+#include <gtest/gtest.h>
+
+#include "tests/measure/measure_fixture.h"
+
+namespace velrix::testing {
+namespace {
+
+TEST_F(MeasureTest, EverySampleOfOnePerSecondBecomesOneSecondAndOneRow) {
+  SetLocal(2013, 3, 2, 13, 5, 7);
+  Start();
+  for (int i = 0; i < 10; ++i) Second(i, i == 4 ? 1 : 0, i == 7 ? 2 : 0);
+  EXPECT_EQ(history.sampleCount, 10);
+  EXPECT_EQ(history.elapsedSeconds, 10);
+  EXPECT_EQ(values.latestCount, 9.0);
+  EXPECT_EQ(history.slots[4].missing, 1);
+  EXPECT_EQ(history.slots[7].power, 2);
+  EXPECT_EQ(view.cursorUpdates, 10);
+  EXPECT_EQ(view.refreshes, 20);
+  EXPECT_DOUBLE_EQ(values.integratedCount, 45.0);
+  StopMeasurement(ctx);
+  const auto rows = Rows(ReadBytes(writer.datedPath));
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows[0], "13:05:07,0000.000,0,0");
+  EXPECT_EQ(rows[4], "13:05:11,0004.000,1,0");
+  EXPECT_EQ(rows[7], "13:05:14,0007.000,0,2");
+  EXPECT_EQ(rows[9], "13:05:16,0009.000,0,0");
+}
+
+TEST_F(MeasureTest, SamplesQueuedBeforeTheStartAreNotRecorded) {
+  SetLocal(2013, 3, 2, 13, 5, 7);
+  Push(100.0);
+  Push(200.0);
+  Start();
+  Second(3.0);
+  Tick();
+  Tick();
+  EXPECT_EQ(history.sampleCount, 1);
+  StopMeasurement(ctx);
+  EXPECT_EQ(Rows(ReadBytes(writer.datedPath)),
+            std::vector<std::string>{"13:05:07,0003.000,0,0"});
+}
+
+TEST_F(MeasureTest, ABurstIsTakenOneSamplePerTick) {
+  Start();
+  for (int i = 0; i < 5; ++i) Push(1.0);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 1);
+  for (int i = 0; i < 4; ++i) Tick();
+  EXPECT_EQ(history.sampleCount, 5);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 5);
+}
+
+TEST_F(MeasureTest, CursorReadoutIsLeftAloneWhileAFileIsShown) {
+  view.live = false;
+  Start();
+  Second(1.0);
+  EXPECT_EQ(history.sampleCount, 1);
+  EXPECT_EQ(view.cursorUpdates, 0);
+}
+
+TEST_F(MeasureTest, IdleCycleOnlyPostsRefreshes) {
+  Tick();
+  Tick();
+  EXPECT_EQ(view.refreshes, 2);
+  EXPECT_EQ(run.cycleActive, 0);
+}
+
+TEST_F(MeasureTest, SecondsTakenWhileDrainingReachTheWorkingCopyOnly) {
+  SetLocal(2013, 3, 2, 13, 5, 7);
+  Start();
+  link.collecting.store(1);
+  Second(1.0);
+  Second(2.0);
+  StopMeasurement(ctx);
+  Second(3.0);  // the link still collects until its next sample
+  EXPECT_EQ(history.sampleCount, 3);
+  EXPECT_EQ(values.latestCount, 3.0);
+  link.collecting.store(0);
+  Tick();
+  EXPECT_EQ(run.cycleActive, 0);
+  EXPECT_EQ(values.latestCount, 0.0);
+  EXPECT_EQ(Rows(ReadBytes(writer.datedPath)).size(), 2u);
+  EXPECT_EQ(Rows(ReadBytes(WorkingPath())).size(), 3u);
+}
+
+TEST_F(MeasureTest, LatestCountBecomesZeroAfterTheStop) {
+  Start();
+  Second(8.0);
+  EXPECT_EQ(values.latestCount, 8.0);
+  StopMeasurement(ctx);
+  Tick();
+  EXPECT_EQ(values.latestCount, 0.0);
+}
+
+TEST_F(MeasureTest, RunThroughMidnightSplitsTheRowsIntoTwoDatedFiles) {
+  SetLocal(2013, 3, 2, 23, 59, 58);
+  Start();
+  for (int i = 1; i <= 4; ++i) Second(i);
+  StopMeasurement(ctx);
+  EXPECT_EQ(Rows(ReadBytes(DataPath("2013/03/02/130302-235958.csv"))),
+            (std::vector<std::string>{"23:59:58,0001.000,0,0", "23:59:59,0002.000,0,0"}));
+  EXPECT_EQ(ReadBytes(DataPath("2013/03/03/130303-000000.csv")),
+            Header() + "00:00:00,0003.000,0,0\r\n00:00:01,0004.000,0,0\r\n");
+  ASSERT_EQ(writer.files.size(), 2);
+  EXPECT_STREQ(writer.files.entries[1].name, "130303-000000.csv");
+}
+
+// A unit whose clock runs fast keeps the measurement at least two seconds
+// ahead; after an hour of such ticks two samples become one second.
+TEST_F(MeasureTest, AnHourAheadOfTheClockMergesTwoSamplesIntoOneSecond) {
+  SetLocal(2013, 3, 2, 10, 0, 0);
+  Start();
+  std::vector<double> sent;
+  auto send = [&](double v) {
+    Push(v);
+    sent.push_back(v);
+  };
+  for (int i = 0; i < 3; ++i) send(0.0);  // a lead of three seconds
+  int mergeSecond = -1;
+  int mergeSlot = -1;
+  for (int second = 0; second < 3700; ++second) {
+    send(second % 7 + 1);
+    for (int t = 0; t < 2; ++t) {
+      Tick();
+      if (run.mergeState == MergeState::Merging && mergeSlot < 0) {
+        mergeSecond = second;
+        mergeSlot = history.sampleCount;
+      }
+    }
+    clock.Advance(1);
+  }
+  ASSERT_GE(mergeSecond, 3599);  // nothing merged within the first hour of ticks
+  // The two consecutive samples were summed into one second ...
+  EXPECT_EQ(history.slots[mergeSlot].count, sent[mergeSlot] + sent[mergeSlot + 1]);
+  EXPECT_EQ(history.slots[mergeSlot + 1].count, sent[mergeSlot + 2]);
+  // ... once: the lead is now too small to merge again.
+  EXPECT_EQ(run.mergeState, MergeState::Idle);
+  EXPECT_EQ(history.sampleCount, static_cast<int>(sent.size()) - 1);
+}
+
+TEST_F(MeasureTest, OneTickNotAheadStartsTheHourOfAheadTicksAgain) {
+  Start();
+  Second(1.0);
+  run.aheadTicks = kCorrectionTicks - 1;
+  Second(1.0);  // in step with the clock
+  EXPECT_EQ(run.aheadTicks, 0);
+  EXPECT_EQ(run.mergeState, MergeState::Idle);
+}
+
+TEST_F(MeasureTest, ArmedMergeSumsTheNextTwoSamplesIntoOneSecond) {
+  Start();
+  Second(1.0);
+  run.mergeState = MergeState::Armed;
+  Push(3.0);
+  Push(4.0);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 1);
+  EXPECT_EQ(run.mergeState, MergeState::Merging);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 2);
+  EXPECT_EQ(history.slots[1].count, 7.0);
+  EXPECT_EQ(run.mergeState, MergeState::Idle);
+}
+
+TEST_F(MeasureTest, NothingIsFilledUntil7200BehindTicksThenEachBehindTickFills) {
+  SetLocal(2013, 3, 2, 10, 0, 0);
+  Start();
+  Second(6.0, 1, 2);
+  Second(6.0, 1, 2);
+  // The link delivers nothing; the clock goes on.
+  int behindTicksSeen = 0;
+  while (run.behindTicks < kCorrectionTicks - 1) {
+    Tick();
+    ++behindTicksSeen;
+    if (behindTicksSeen % 2 == 0) clock.Advance(1);
+    ASSERT_EQ(history.sampleCount, 2);
+    ASSERT_LT(behindTicksSeen, 8000);
+  }
+  Tick();  // the 7200th
+  EXPECT_EQ(history.sampleCount, 3);
+  EXPECT_EQ(history.slots[2].count, 6.0);  // the moving average
+  Tick();
+  EXPECT_EQ(history.sampleCount, 4);
+  // The filled seconds carry the flags of the last sample taken.
+  EXPECT_EQ(Rows(ReadBytes(WorkingPath())).back(), "10:00:03,0006.000,1,2");
+}
+
+TEST_F(MeasureTest, BehindTicksCountOverTheProgramsLifeNotPerMeasurement) {
+  run.behindTicks = kCorrectionTicks;
+  Start();
+  Second(5.0);
+  clock.Advance(5);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 2);
+}
+
+TEST_F(MeasureTest, NoFillOnceTheLinkHasGivenUp) {
+  run.behindTicks = kCorrectionTicks;
+  Start();
+  Second(5.0);
+  clock.Advance(5);
+  link.linkStatus.store(kLinkRetriesExhausted);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 1);
+}
+
+}  // namespace
+}  // namespace velrix::testing

@@ -1,0 +1,116 @@
+#pragma once
+// A measurement with every record it works on, a manual clock, real files in
+// a temporary folder, and a view that records what the window would do.
+// Samples are fed into UnitLinkState's ring exactly as the link feeds them.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "datafile/working_copy.h"
+#include "measure/measurement.h"
+#include "platform/cp932.h"
+#include "tests/support/recording_messages.h"
+#include "tests/support/temp_folder.h"
+
+namespace velrix::testing {
+
+class RecordingView final : public MeasurementView {
+ public:
+  void SetRunButtons(bool startOn, bool stopOn) override {
+    startEnabled = startOn;
+    stopEnabled = stopOn;
+    ++buttonChanges;
+  }
+  bool ConfirmComment() override {
+    ++commentChecks;
+    return commentAnswer;
+  }
+  void RedrawPanel() override { ++redraws; }
+  bool ShowsLiveMeasurement() const override { return live; }
+  void UpdateCursorReadout() override { ++cursorUpdates; }
+  void PostRefresh() override { ++refreshes; }
+
+  bool startEnabled = true;
+  bool stopEnabled = false;
+  int buttonChanges = 0;
+  bool commentAnswer = true;
+  int commentChecks = 0;
+  int redraws = 0;
+  bool live = true;
+  int cursorUpdates = 0;
+  int refreshes = 0;
+};
+
+class MeasureTest : public ::testing::Test {
+ protected:
+  MeasureTest() {
+    settings.programFolder = temp.slash() + "program/";
+    settings.dataFolder = temp.path() + "/documents/Velrix";
+    std::filesystem::create_directories(settings.programFolder);
+    settings.comment.computerName = "PC-01";
+    settings.comment.unitNumber = "0001";
+    settings.comment.comment = "屋上";
+    settings.displayUnits.averageSeconds = 60;
+    link.linkStatus.store(kLinkOk);
+  }
+
+  void SetLocal(int y, int mo, int d, int h, int mi, int s) {
+    clock.Set(clock.FromLocal(y, mo, d, h, mi, s));
+  }
+  // The link's side: complete the entry, then publish it.
+  void Push(double count, std::uint8_t missing = 0, std::uint8_t power = 0) {
+    const int w = link.ringWrite.load();
+    link.sampleRing[w].count.store(count);
+    link.sampleRing[w].missing.store(missing);
+    link.sampleRing[w].power.store(power);
+    link.ringWrite.store((w + 1) % kSampleRingSize, std::memory_order_release);
+  }
+  void Tick() { CycleTick(ctx); }
+  // One clock second: the link delivers a sample, the cycle ticks twice.
+  void Second(double count, std::uint8_t missing = 0, std::uint8_t power = 0) {
+    Push(count, missing, power);
+    Tick();
+    Tick();
+    clock.Advance(1);
+  }
+  void Start() { StartMeasurement(ctx); }
+
+  std::string WorkingPath() const { return settings.programFolder + "data.tmp"; }
+  std::string DataPath(const std::string& tail) const { return settings.dataFolder + "/" + tail; }
+  static std::string Header(const std::string& line4Utf8 = "屋上") {
+    return "2.00\r\nPC-01\r\n0001\r\n" + Utf8ToCp932(line4Utf8) + "\r\n" +
+           Utf8ToCp932("時刻,カウント値,リトライ,電源ステータス") + "\r\n";
+  }
+  // The rows of a data file, without the header and line ends.
+  static std::vector<std::string> Rows(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+      std::size_t end = bytes.find("\r\n", pos);
+      if (end == std::string::npos) end = bytes.size();
+      lines.push_back(bytes.substr(pos, end - pos));
+      pos = end + 2;
+    }
+    if (lines.size() <= 5) return {};
+    return std::vector<std::string>(lines.begin() + 5, lines.end());
+  }
+
+  TempFolder temp;
+  Settings settings;
+  ManualClock clock;
+  RecordingMessages messages;
+  RecordingView view;
+  MeasurementRun run;
+  LiveHistory history;
+  DerivedValues values;
+  UnitLinkState link;
+  DoseTable doseTable;
+  DataFileWriter writer;
+  MeasurementContext ctx{run,      history, values, link,     settings,
+                         doseTable, writer,  clock,  messages, view};
+};
+
+}  // namespace velrix::testing
