@@ -38,10 +38,6 @@ class Warnings : public ::testing::Test {
   RecordingSound sound;
 };
 
-TEST_F(Warnings, SoundFileLiesInTheProgramFolder) {
-  EXPECT_EQ(kPath, "/opt/velrix/VelrixWarning.wav");
-}
-
 TEST_F(Warnings, ALimitEqualToTheValueWarns) {
   values.latestCount = 25;
   limits.currentLimit = 25;
