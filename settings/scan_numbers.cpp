@@ -13,10 +13,11 @@ namespace {
 // Significant digits kept of one number: more than a double needs for
 // correct rounding, in a fixed buffer however long the digit run is.
 constexpr std::size_t kMaxSignificantDigits = 800;
-// Beyond these decimal magnitudes every double is 0 or infinite; saturating
-// here keeps the exponent arithmetic from overflowing on absurd input.
-constexpr long kExponentSaturation = 100000;
-constexpr long kDoubleMagnitudeLimit = 400;
+// Beyond 400 decimal magnitudes every double is 0 or infinite. Digit counts
+// and exponents are held below 10^15 (far beyond any file) so their sum
+// cannot overflow however many digits an item has.
+constexpr long long kExponentSaturation = 1000000000000000LL;
+constexpr long long kDoubleMagnitudeLimit = 400;
 
 bool IsScanfSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -53,7 +54,7 @@ bool MatchWord(std::FILE* file, const char* rest) {
 // "inf", "infinity", "nan" and "nan(chars)"; the first letter has been read.
 // A partly matching word is not a number. Reading stops at a non-number, so
 // what it consumed need not be pushed back.
-bool ScanSpecial(std::FILE* file, int first, double sign, double& value) {
+bool ScanInfinityOrNan(std::FILE* file, int first, double sign, double& value) {
   if (Lower(first) == 'i') {
     if (!MatchWord(file, "nf")) return false;
     const int c = std::getc(file);
@@ -90,13 +91,13 @@ bool ScanDouble(std::FILE* file, double& value) {
     if (c == '-') sign = -1.0;
     c = std::getc(file);
   }
-  if (Lower(c) == 'i' || Lower(c) == 'n') return ScanSpecial(file, c, sign, value);
+  if (Lower(c) == 'i' || Lower(c) == 'n') return ScanInfinityOrNan(file, c, sign, value);
 
   // The mantissa as significant digits d1 d2 ... and the value
   // 0.d1d2... x 10^magnitude.
   char digits[kMaxSignificantDigits];
   std::size_t kept = 0;
-  long magnitude = 0;
+  long long magnitude = 0;
   bool anyDigit = false;
   bool seenNonZero = false;
   while (IsDigit(c)) {
@@ -127,13 +128,13 @@ bool ScanDouble(std::FILE* file, double& value) {
     // As with "%lf" (unlike strtod), a marker without exponent digits makes
     // the whole item a non-number: "100ergs" is not 100.
     c = std::getc(file);
-    long exponentSign = 1;
+    long long exponentSign = 1;
     if (c == '+' || c == '-') {
       if (c == '-') exponentSign = -1;
       c = std::getc(file);
     }
     if (!IsDigit(c)) return false;
-    long exponent = 0;
+    long long exponent = 0;
     while (IsDigit(c)) {
       if (exponent < kExponentSaturation) exponent = exponent * 10 + (c - '0');
       c = std::getc(file);
