@@ -112,7 +112,7 @@ struct SimUnit::Impl {
   void SendCountFrame();
   void ReadFromPc();
   void SendFrame(const std::vector<std::uint8_t>& frame, int countSent);
-  std::size_t Write(const std::vector<std::uint8_t>& bytes);
+  std::size_t Write(const std::vector<std::uint8_t>& bytes, int countSent = -1);
   int NextWaitMs(SteadyClock::time_point started, std::size_t nextChange,
                  const std::vector<TimedChange>& schedule) const;
 };
@@ -156,24 +156,25 @@ void SimUnit::Impl::RemoveLink() {
   }
 }
 
-std::size_t SimUnit::Impl::Write(const std::vector<std::uint8_t>& bytes) {
+std::size_t SimUnit::Impl::Write(const std::vector<std::uint8_t>& bytes, int countSent) {
   if (bytes.empty() || pty.master < 0) return 0;
+  // The record is made under the same lock as the write, so that whoever has
+  // read the bytes on the PC side also finds them in the observations.
+  std::lock_guard<std::mutex> lock(mutex);
   const std::size_t written = WriteWithin(pty.master, bytes.data(), bytes.size(), kWriteTimeoutMs);
   if (written > 0) {
-    std::lock_guard<std::mutex> lock(mutex);
     transcript.push_back({false, {bytes.begin(), bytes.begin() + written}});
     KeepNewest(&transcript, kMaxTranscriptChunks);
+  }
+  if (written == bytes.size() && countSent >= 0) {
+    countsSent.push_back(countSent);
+    KeepNewest(&countsSent, kMaxCountsKept);
   }
   return written;
 }
 
 void SimUnit::Impl::SendFrame(const std::vector<std::uint8_t>& frame, int countSent) {
-  const bool whole = Write(frame) == frame.size();
-  if (whole && countSent >= 0) {
-    std::lock_guard<std::mutex> lock(mutex);
-    countsSent.push_back(countSent);
-    KeepNewest(&countsSent, kMaxCountsKept);
-  }
+  Write(frame, countSent);
   ++framesSent;
   if (config.strayEvery > 0 && !config.strayBytes.empty() &&
       framesSent % config.strayEvery == 0) {
