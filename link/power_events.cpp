@@ -38,18 +38,13 @@ bool PathPartHolds(const PowerEventRule& rule, const UnitLinkState& link) {
   return on == rule.pathOnValue;
 }
 
-// Raises the switch request for one path. The path state is set to the
-// wanted one at once, as a button press does: the link builds each power
-// command from both path states, so when two events act in one drawing the
-// second command must not carry the first path's old state and undo it.
+// Raises the switch request for one path.
 void RequestPath(bool batteryPath, bool on, UnitLinkState& link) {
   link.powerCommandState.store(1);
   if (batteryPath) {
-    link.batterySupplyOn.store(on ? 1 : 0);
     link.batteryOffWanted.store(on ? 0 : 1);
     link.batteryRequest.store(1);
   } else {
-    link.chargingOn.store(on ? 1 : 0);
     link.chargingOffWanted.store(on ? 0 : 1);
     link.chargingRequest.store(1);
   }
@@ -87,6 +82,7 @@ bool RunPowerCommand(int command, PowerPanelState& panel, UnitLinkState& link, P
   }
   view.EnableButton(command, false);
   view.EnableButton(partner, true);
+  (batteryPath ? link.batterySupplyOn : link.chargingOn).store(on ? 1 : 0);
   (batteryPath ? panel.batteryButtonsOn : panel.chargingButtonsOn) = on ? 1 : 0;
   RequestPath(batteryPath, on, link);
   return true;
@@ -104,6 +100,7 @@ void EvaluatePowerEvents(PowerPanelState& panel, const PowerSettings& settings,
               kChargingOffCommand, view);
 
   const ClockSeconds now = clock.Now();
+  bool actionDue[kPowerEvents] = {};
   for (int i = 0; i < kPowerEvents; ++i) {
     const PowerEventRule& rule = kPowerEventRules[i];
     const PowerEventSetting& setting = settings.events[i];
@@ -118,14 +115,27 @@ void EvaluatePowerEvents(PowerPanelState& panel, const PowerSettings& settings,
     } else if (now - timer >= PowerEventDelaySeconds(settings, i)) {
       if (!VoltagePartHolds(rule, link)) {
         timer = 0;
-      } else if (!PathPartHolds(rule, link)) {
-        // Switched by hand meanwhile: wait until the voltage changes.
-      } else {
-        RequestPath(rule.batteryPath, rule.pathOnValue == 0, link);
-        if (setting.popupAtExecution != 0) view.ShowPowerPopup(rule.executionText);
-        timer = 0;
+      } else if (PathPartHolds(rule, link)) {
+        actionDue[i] = true;
       }
+      // Otherwise the path was switched by hand meanwhile: the timer runs on
+      // until the voltage changes.
     }
+  }
+
+  // The link builds each power command from both paths, taking the path it
+  // does not switch from the last status read. Two commands sent in one pass
+  // would therefore have the second undo the first, so a battery action goes
+  // out alone and a charging action due with it waits, its timer running,
+  // until the status read after the battery command has settled.
+  bool batteryActed = false;
+  for (int i : {kBatteryLow, kBatteryRecovery, kSolarLow, kSolarRecovery}) {
+    const PowerEventRule& rule = kPowerEventRules[i];
+    if (!actionDue[i] || (!rule.batteryPath && batteryActed)) continue;
+    RequestPath(rule.batteryPath, rule.pathOnValue == 0, link);
+    if (settings.events[i].popupAtExecution != 0) view.ShowPowerPopup(rule.executionText);
+    panel.events[i].eventTimer = 0;
+    batteryActed = batteryActed || rule.batteryPath;
   }
 }
 
