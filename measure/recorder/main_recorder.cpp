@@ -1,0 +1,178 @@
+// velrix-recorder: records the unit's counts into the dated data files with
+// no window at all. It runs the same link supervisor, 500 ms cycle and data
+// file writer as the application, starts a measurement as soon as the link
+// is up (and again after a link failure), prints the messages the
+// application would show on standard error, and ends on SIGTERM or SIGINT
+// with a commit, so the dated file holds every second recorded.
+//
+//   velrix-recorder [--port DEVICE] [--program-folder DIR]
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "datafile/data_file_writer.h"
+#include "datafile/working_copy.h"
+#include "link/unit_link_state.h"
+#include "link/usb_comm.h"
+#include "link/usb_comm_kanshi.h"
+#include "measure/derived_values.h"
+#include "measure/dose_table.h"
+#include "measure/live_history.h"
+#include "measure/measurement.h"
+#include "measure/measurement_run.h"
+#include "platform/clock.h"
+#include "platform/system_info.h"
+#include "platform/user_messages.h"
+#include "settings/settings.h"
+#include "settings/settings_files.h"
+
+namespace velrix {
+namespace {
+
+constexpr char kProgramName[] = "velrix-recorder";
+constexpr char kUsage[] =
+    "usage: velrix-recorder [--port DEVICE] [--program-folder DIR]\n"
+    "  --port DEVICE         the unit's serial device (default: search the USB bus)\n"
+    "  --program-folder DIR  settings, conversion table and working copy\n"
+    "                        (default: the folder of this program)\n"
+    "Records until SIGTERM or SIGINT, then commits the data file and exits 0.\n";
+constexpr auto kSignalPoll = std::chrono::milliseconds(50);
+constexpr int kExitOk = 0;
+constexpr int kExitWriteFailed = 1;
+constexpr int kExitUsage = 2;
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void OnStopSignal(int) { stopRequested = 1; }
+
+class StderrMessages final : public UserMessages {
+ public:
+  void Show(const std::string& title, const std::string& text) override {
+    std::fprintf(stderr, "%s: %s: %s\n", kProgramName, title.c_str(), text.c_str());
+  }
+};
+
+// No buttons, no dialogs, no drawing: the refresh request only asks the loop
+// to run the measurement checks after the tick.
+class HeadlessView final : public MeasurementView {
+ public:
+  void SetRunButtons(bool, bool) override {}
+  bool ConfirmComment() override { return true; }
+  void RedrawPanel() override {}
+  bool ShowsLiveMeasurement() const override { return false; }
+  void UpdateCursorReadout() override {}
+  void PostRefresh() override { refreshPosted = true; }
+  bool refreshPosted = false;
+};
+
+struct Options {
+  std::string port;
+  std::string programFolder;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--port" || arg == "--program-folder") && i + 1 < argc) {
+      (arg == "--port" ? options->port : options->programFolder) = argv[++i];
+    } else {
+      return false;
+    }
+  }
+  if (options->programFolder.empty()) options->programFolder = ExecutableFolder();
+  if (options->programFolder.back() != '/') options->programFolder += '/';
+  return true;
+}
+
+// Sleeps until the deadline, waking early for a stop signal.
+void SleepUntil(std::chrono::steady_clock::time_point deadline) {
+  while (stopRequested == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(kSignalPoll);
+  }
+}
+
+int Run(const Options& options) {
+  StderrMessages messages;
+  HeadlessView view;
+  const Clock& clock = DefaultClock();
+
+  // Rows a killed predecessor left uncommitted go to their dated file first.
+  const std::string workingPath = WorkingCopyPath(options.programFolder);
+  if (RecoverWorkingCopy(workingPath) == RecoveryResult::Copied) {
+    std::fprintf(stderr, "%s: recovered uncommitted rows into %s\n", kProgramName,
+                 ReadWorkingTarget(workingPath).c_str());
+  }
+
+  auto link = std::make_unique<UnitLinkState>();
+  Settings settings;
+  SetDefaultFolders(settings, options.programFolder, DocumentsFolder());
+  LoadSettingsAtStartup(settings, *link, MachineName(), messages);
+  auto doseTable = std::make_unique<DoseTable>();
+  LoadDoseTable(*doseTable, options.programFolder, messages);
+
+  LinkConfig config;
+  config.overridePort = options.port;
+  LinkSupervisor supervisor(*link, config);
+  if (StartLinkThreads(supervisor) != 0) {
+    std::fprintf(stderr, "%s: the link thread could not be started\n", kProgramName);
+  }
+
+  MeasurementRun run;
+  auto history = std::make_unique<LiveHistory>();
+  DerivedValues values;
+  DataFileWriter writer;
+  MeasurementContext ctx{run,        *history, values, *link,    settings,
+                         *doseTable, writer,   clock,  messages, view};
+
+  int exitCode = kExitOk;
+  std::string announced;
+  auto next = std::chrono::steady_clock::now();
+  while (stopRequested == 0) {
+    next += kCyclePeriod;
+    CycleTick(ctx);
+    if (view.refreshPosted) {
+      view.refreshPosted = false;
+      MeasurementChecks(ctx);
+    }
+    if (link->measuring.load() != 1) {
+      // A writer failure needs someone to look at the data folder; starting
+      // over would only repeat it.
+      if (writer.failed) {
+        exitCode = kExitWriteFailed;
+        break;
+      }
+      if (link->linkStatus.load() == kLinkOk) StartMeasurement(ctx);
+    }
+    if (link->measuring.load() == 1 && writer.datedPath != announced) {
+      announced = writer.datedPath;
+      std::fprintf(stderr, "%s: recording into %s\n", kProgramName, announced.c_str());
+    }
+    SleepUntil(next);
+  }
+
+  StopMeasurementAtExit(ctx);
+  supervisor.Stop();
+  return exitCode;
+}
+
+}  // namespace
+}  // namespace velrix
+
+int main(int argc, char** argv) {
+  velrix::Options options;
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::fputs(velrix::kUsage, stdout);
+    return velrix::kExitOk;
+  }
+  if (!velrix::ParseOptions(argc, argv, &options)) {
+    std::fputs(velrix::kUsage, stderr);
+    return velrix::kExitUsage;
+  }
+  std::signal(SIGTERM, velrix::OnStopSignal);
+  std::signal(SIGINT, velrix::OnStopSignal);
+  return velrix::Run(options);
+}
