@@ -1,0 +1,142 @@
+#include "display/ui/display_tools.h"
+
+#include <QFontMetrics>
+#include <QPolygon>
+
+#include <cstdlib>
+
+namespace velrix {
+namespace {
+
+struct FontSpec {
+  int height;  // pixels, the whole character cell
+  int weight;  // the layout's weight, 0 = default
+};
+constexpr FontSpec kFontSpecs[kFontCount + 1] = {
+    {0, 0}, {12, 0}, {16, 0}, {20, 1500}, {80, 2000}, {14, 700}};
+
+// Sizes above which the stand-in face gets no synthetic bold from the font
+// engine, so heavier weights are drawn twice one pixel apart.
+constexpr int kSyntheticBoldLimit = 60;
+
+constexpr int kPaletteRgb[kPaletteSize][3] = {
+    {0, 200, 0},     {255, 0, 255},   {200, 200, 0},   {255, 0, 0},     {0, 255, 255},
+    {255, 255, 255}, {224, 224, 224}, {0, 0, 0},       {255, 195, 0},   {0, 0, 255},
+    {192, 192, 192}, {255, 128, 128}, {150, 150, 150}, {100, 0, 100},   {0, 100, 100},
+    {0, 80, 0},      {100, 100, 100}};
+
+// Weights above the usual ceiling of 1000 render as the heaviest weight.
+QFont::Weight QtWeight(int weight) {
+  if (weight <= 0) return QFont::Normal;
+  if (weight >= 900) return QFont::Black;
+  if (weight >= 700) return QFont::Bold;
+  if (weight >= 600) return QFont::DemiBold;
+  if (weight >= 500) return QFont::Medium;
+  return QFont::Normal;
+}
+
+QPen SolidPen(const QColor& c) {
+  QPen pen(c);
+  pen.setWidth(0);  // cosmetic: exactly one pixel
+  pen.setStyle(Qt::SolidLine);
+  pen.setCapStyle(Qt::FlatCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  return pen;
+}
+
+}  // namespace
+
+void RegisterPanelFontSubstitution() {
+  const QString face = QString::fromUtf8(kPanelFontFace);
+  const QString standIn = QString::fromUtf8(kPanelFontStandIn);
+  if (!QFont::substitutes(face).contains(standIn)) QFont::insertSubstitution(face, standIn);
+}
+
+DisplayTools CreateDisplayTools() {
+  RegisterPanelFontSubstitution();
+  DisplayTools t;
+  for (int i = 1; i <= kFontCount; ++i) {
+    QFont f(QString::fromUtf8(kPanelFontFace));
+    f.setPixelSize(kFontSpecs[i].height);
+    f.setWeight(QtWeight(kFontSpecs[i].weight));
+    f.setFixedPitch(true);
+    f.setStyleHint(QFont::TypeWriter, QFont::NoAntialias);
+    f.setStyleStrategy(QFont::NoAntialias);
+    f.setHintingPreference(QFont::PreferFullHinting);
+    f.setItalic(false);
+    f.setUnderline(false);
+    f.setStrikeOut(false);
+    f.setKerning(false);
+    t.fonts[i] = f;
+    t.heavyFont[i] = kFontSpecs[i].weight >= 700 && kFontSpecs[i].height > kSyntheticBoldLimit;
+  }
+  for (int i = 0; i < kPaletteSize; ++i) {
+    t.palette[i] = QColor(kPaletteRgb[i][0], kPaletteRgb[i][1], kPaletteRgb[i][2]);
+    t.palettePen[i] = SolidPen(t.palette[i]);
+    t.paletteBrush[i] = QBrush(t.palette[i]);
+  }
+  t.backgroundPen = SolidPen(t.background);
+  t.backgroundBrush = QBrush(t.background);
+  t.outlinePen = SolidPen(QColor(210, 210, 210));
+  t.outerEdgePen = SolidPen(QColor(180, 180, 180));
+  t.innerEdgePen = SolidPen(QColor(150, 150, 150));
+  t.shadowPen = SolidPen(QColor(110, 110, 110));
+  return t;
+}
+
+void PrepareGdiPainter(QPainter& p) {
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setRenderHint(QPainter::TextAntialiasing, false);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  p.setBackgroundMode(Qt::TransparentMode);
+}
+
+void GdiRectangle(QPainter& p, int left, int top, int right, int bottom, const QPen& pen,
+                  const QBrush& brush) {
+  if (right - left < 1 || bottom - top < 1) return;
+  p.setPen(pen);
+  p.setBrush(brush);
+  // A one-pixel pen strokes a QRect one pixel wider than its size, so the
+  // outline covers left..right-1 as the layout's coordinates mean.
+  p.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+}
+
+void GdiClear(QPainter& p, const DisplayTools& t, int left, int top, int right, int bottom) {
+  GdiRectangle(p, left, top, right, bottom, t.backgroundPen, t.backgroundBrush);
+}
+
+void GdiLine(QPainter& p, int x1, int y1, int x2, int y2, const QPen& pen) {
+  if (x1 == x2 && y1 == y2) return;
+  p.setPen(pen);
+  if (x1 == x2) {
+    p.drawLine(x1, y1, x2, y2 > y1 ? y2 - 1 : y2 + 1);
+  } else if (y1 == y2) {
+    p.drawLine(x1, y1, x2 > x1 ? x2 - 1 : x2 + 1, y2);
+  } else {
+    // The end pixel of a slanted join is the next dot's centre; drawing it
+    // changes nothing visible.
+    p.drawLine(x1, y1, x2, y2);
+  }
+}
+
+void GdiDottedLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {
+  p.setPen(SolidPen(colour));
+  const int dx = x2 > x1 ? 1 : (x2 < x1 ? -1 : 0);
+  const int dy = y2 > y1 ? 1 : (y2 < y1 ? -1 : 0);
+  const int steps = std::max(std::abs(x2 - x1), std::abs(y2 - y1));
+  for (int i = 0; i < steps; i += 2) p.drawPoint(x1 + dx * i, y1 + dy * i);
+}
+
+void GdiText(QPainter& p, const DisplayTools& t, int font, int x, int y, const std::string& utf8,
+             const QColor& colour) {
+  if (font < 1 || font > kFontCount || utf8.empty()) return;
+  const QFont& f = t.fonts[font];
+  p.setFont(f);
+  p.setPen(SolidPen(colour));
+  const QString text = QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
+  const int baseline = y + QFontMetrics(f).ascent();
+  p.drawText(x, baseline, text);
+  if (t.heavyFont[font]) p.drawText(x + 1, baseline, text);
+}
+
+}  // namespace velrix
