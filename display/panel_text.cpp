@@ -43,6 +43,15 @@ PanelWarnings PanelWarningsFrom(const WarningState& state) {
   return w;
 }
 
+void ReadLinkInputs(PanelInputs& in, const UnitLinkState& link) {
+  in.linkStatus = link.linkStatus.load();
+  in.maxRetryCount = link.maxRetryCount.load();
+  in.lastRetryTime = link.lastRetryTime.load();
+  in.batteryLow = link.batteryLow.load();
+  in.solarReached = link.solarReached.load();
+  in.measuring = link.measuring.load();
+}
+
 const char* PanelRowLabel(int row) { return row >= 0 && row < kPanelRows ? kRowLabels[row] : ""; }
 
 const char* PanelRowFormat(int row) {

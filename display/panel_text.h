@@ -10,6 +10,7 @@
 #include "measure/derived_values.h"
 #include "measure/dose_table.h"
 #include "measure/warnings.h"
+#include "link/unit_link_state.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
 
@@ -48,6 +49,11 @@ struct PanelInputs {
   int batteryLow = -1;                // -1 not read yet, 0 normal, 1 low
   int solarReached = -1;              // -1 not read yet, 0 insufficient, 1 reached
 };
+
+// Copies what the link threads left in the shared record: link status, retry
+// statistics and the power inputs. The port name is the caller's to fill
+// (PortName of the port opened last).
+void ReadLinkInputs(PanelInputs& in, const UnitLinkState& link);
 
 // Row labels, their number formats and the two values each row shows.
 const char* PanelRowLabel(int row);

@@ -93,6 +93,22 @@ std::string TimeText(const CalendarTime& c) {
 
 }  // namespace
 
+TrendInputs LiveTrendInputs(const History& history, const TrendSettings& trend,
+                            const DoseTable& table, ClockSeconds firstRowTime,
+                            const Clock& clock, int measuring, int cursorShown) {
+  TrendInputs in;
+  in.history = &history;
+  in.heldSeconds = history.sampleCount;
+  in.trend = trend;
+  in.table = &table;
+  in.startTime = firstRowTime;
+  in.clock = &clock;
+  in.fileMode = 0;
+  in.measuring = measuring;
+  in.cursorShown = cursorShown;
+  return in;
+}
+
 int TrendFileAt(const std::vector<TrendFileSpan>& files, long long t) {
   if (files.empty()) return -1;
   for (std::size_t i = 0; i < files.size(); ++i) {

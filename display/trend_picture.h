@@ -71,6 +71,11 @@ struct TrendPicture {
 inline constexpr char kCursorOnText[] = "[カーソル表示ON]";
 inline constexpr char kCursorOffText[] = "[カーソル表示OFF]";
 
+// Inputs for the live view of a measurement's history.
+TrendInputs LiveTrendInputs(const History& history, const TrendSettings& trend,
+                            const DoseTable& table, ClockSeconds firstRowTime,
+                            const Clock& clock, int measuring, int cursorShown);
+
 // The index (load order) of the file holding second t of the history: the
 // last file starting at or before t, or the last file when none does; -1
 // with no files.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "display/panel_text.h"
 #include "display/settings_forms.h"
 #include "tests/support/recording_messages.h"
@@ -151,6 +153,30 @@ TEST(TrendForm, ADamagedSettingChecksNothingAndStoresTheFirstChoice) {
   AcceptTrendForm(f, s);
   EXPECT_EQ(s.trendSpan, 0);
   EXPECT_EQ(s.trendScale, 0);
+}
+
+}  // namespace
+}  // namespace velrix
+
+namespace velrix {
+namespace {
+
+TEST(PanelInputsFromLink, CopiesStatusRetriesAndPower) {
+  auto link = std::make_unique<UnitLinkState>();
+  link->linkStatus = 3;
+  link->maxRetryCount = 7;
+  link->lastRetryTime = 12345;
+  link->batteryLow = 1;
+  link->solarReached = 0;
+  link->measuring = 1;
+  PanelInputs in;
+  ReadLinkInputs(in, *link);
+  EXPECT_EQ(in.linkStatus, 3);
+  EXPECT_EQ(in.maxRetryCount, 7);
+  EXPECT_EQ(in.lastRetryTime, 12345);
+  EXPECT_EQ(in.batteryLow, 1);
+  EXPECT_EQ(in.solarReached, 0);
+  EXPECT_EQ(in.measuring, 1);
 }
 
 }  // namespace

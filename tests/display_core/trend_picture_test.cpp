@@ -160,3 +160,22 @@ TEST(TrendFiles, TheFileOfASecondIsTheLastThatStartedByThen) {
 
 }  // namespace
 }  // namespace velrix
+
+namespace velrix {
+namespace {
+
+TEST(LiveTrend, InputsHoldTheMeasurementsSecondsAndStart) {
+  auto history = std::make_unique<History>();
+  history->sampleCount = 42;
+  auto table = std::make_unique<DoseTable>();
+  ManualClock clock(0);
+  const TrendInputs in = LiveTrendInputs(*history, TrendSettings{1, 2}, *table, 777, clock, 1, 0);
+  EXPECT_EQ(in.heldSeconds, 42);
+  EXPECT_EQ(in.startTime, 777);
+  EXPECT_EQ(in.fileMode, 0);
+  EXPECT_EQ(in.trend.trendScale, 2);
+  EXPECT_EQ(in.cursorShown, 0);
+}
+
+}  // namespace
+}  // namespace velrix

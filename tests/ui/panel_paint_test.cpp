@@ -185,3 +185,32 @@ TEST(PowerHelp, RowsOfColourSquaresOnWhite) {
 
 }  // namespace
 }  // namespace velrix
+
+namespace velrix {
+namespace {
+
+TEST_F(PanelFixture, TextIsDrawnWithoutAntialiasing) {
+  in.warnings.reason = "測定限界到達";
+  Draw();
+  // Inside the warning box only the box's own two colours may appear.
+  const int other = testing::CountNot(image, 737, 4, 909, 120, QColor(200, 200, 0)) -
+                    CountRgb(image, 737, 4, 909, 120, kRed);
+  EXPECT_EQ(other, 0);
+}
+
+TEST(MarkedRunButtonPaint, TheMarkSurvivesTheButtonsOwnRepaint) {
+  QWidget view;
+  view.resize(testing::kViewWidth, testing::kViewHeight);
+  MarkedRunButton start(QString::fromUtf8("開始"), Tools(), &view);
+  start.setGeometry(330, 609, 100, 36);
+  start.SetMark(RunMark::Run);
+  QImage face = start.grab().toImage();
+  // The triangle's inside at view 409, 626 is button pixel 79, 17.
+  EXPECT_TRUE(IsRgb(face, 79, 17, 0, 200, 0));
+  start.SetMark(RunMark::None);
+  face = start.grab().toImage();
+  EXPECT_FALSE(IsRgb(face, 79, 17, 0, 200, 0));
+}
+
+}  // namespace
+}  // namespace velrix
