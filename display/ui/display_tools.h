@@ -2,7 +2,7 @@
 // The drawing resources the panel and the trend graph share, created once at
 // start-up and kept for the life of the program: fonts 1-5, palette 0-16 with
 // a pen and a brush each, and the fixed grey tools of the sunken boxes. Also
-// the few GDI-like drawing steps the fixed layout is specified in: texts by
+// the few GDI-like drawing steps the fixed layout is drawn with: texts by
 // their top-left corner, rectangles and lines that stop one pixel short of
 // their right/bottom end, no antialiasing anywhere.
 
