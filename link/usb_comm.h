@@ -29,9 +29,11 @@ class CommThread {
   CommThread(const CommThread&) = delete;
   CommThread& operator=(const CommThread&) = delete;
 
-  bool Start();            // false when the thread cannot be created
+  // Starts the thread once; false when it cannot be created (or was already
+  // started or stopped). A restart takes a new CommThread.
+  bool Start();
   void ClosePort();        // releases a read or write in progress; the thread then fails it
-  void Stop();             // close the port, cancel, join
+  void Stop();             // close the port, cancel every wait, join; safe to repeat
   bool Finished() const;   // the thread has returned (its port could not be opened)
 
  private:

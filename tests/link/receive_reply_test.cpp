@@ -51,6 +51,14 @@ TEST_F(ReceiveReplyTest, ACountFrameInsideAStatusReadIsStoredAndTheStatusStillTa
   EXPECT_EQ(s.collectStart.load(), kStart);
 }
 
+TEST_F(ReceiveReplyTest, ABareShortStartCountReplyEndsAStatusWaitWithoutAStatusByte) {
+  unit.Send({0x50, 0x00});
+  const Reply reply = ReceiveReply(ctx, kCodeGetPowerStatus);
+  EXPECT_EQ(s.responseError.load(), 0);
+  // Nothing to decode: the power fields must not be fed a made-up byte.
+  EXPECT_FALSE(reply.hasByte);
+}
+
 TEST_F(ReceiveReplyTest, ACountFrameEndsTheWaitForOne) {
   s.measuring = 1;
   unit.Send({0x50, 0x02, 0x05, 0x00, 0x50, 0x02, 0x06, 0x00});
