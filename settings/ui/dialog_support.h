@@ -44,6 +44,7 @@ T* FindById(const QWidget* parent, int id) {
 class QtQuestions final : public UserQuestions {
  public:
   explicit QtQuestions(QWidget* owner = nullptr) : owner_(owner) {}
+  void SetOwner(QWidget* owner) { owner_ = owner; }
   bool AskOkCancel(const std::string& title, const std::string& text) override;
 
  private:

@@ -224,8 +224,9 @@ void CDlg_k_b::reject() {
 // Entries for the shell
 
 bool RunDataFolderDialog(QWidget* parent, Settings& settings, UserMessages& messages) {
-  QtQuestions questions(parent);
+  QtQuestions questions;
   CDlg_df_set dialog(settings, questions, messages, parent);
+  questions.SetOwner(&dialog);  // the question stands over the dialog it belongs to
   return dialog.exec() == QDialog::Accepted;
 }
 

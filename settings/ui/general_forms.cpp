@@ -42,7 +42,12 @@ bool FitOrRefuse(const std::string& text, std::size_t maxBytes, std::string* fit
 
 // Data folder
 
-DataFolderForm FillDataFolderForm(const Settings& settings) { return {settings.baseFolder}; }
+DataFolderForm FillDataFolderForm(const Settings& settings) {
+  // The root is stored as the empty text; shown as itself, it reads back
+  // as the root again on OK.
+  if (settings.baseFolder.empty()) return {kRootFolder};
+  return {settings.baseFolder};
+}
 
 std::string CreateFolderQuestion(const std::string& candidate) {
   const std::string pattern = kCreateFolderQuestion;

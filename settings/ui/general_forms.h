@@ -29,6 +29,7 @@ struct DataFolderForm {
   std::string folderText;  // edit 1019
 };
 
+// The stored base folder; the root (stored empty) shows as "/".
 DataFolderForm FillDataFolderForm(const Settings& settings);
 
 // The creation question for a candidate data folder.

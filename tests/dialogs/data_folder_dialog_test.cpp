@@ -119,6 +119,15 @@ TEST_F(DataFolderDialogTest, TheRootFolderIsStoredEmptyWithoutQuestionOrCreation
   EXPECT_EQ(settings.baseFolder, "");
   EXPECT_EQ(settings.dataFolder, "/Velrix");
   EXPECT_EQ(FileText("df_name.def"), "\n");
+
+  // Opened again, the root shows as itself and stays the root.
+  CDlg_df_set again(settings, questions, messages);
+  again.show();
+  EXPECT_EQ(again.FolderEdit()->text().toStdString(), "/");
+  again.OkButton()->click();
+  EXPECT_FALSE(again.isVisible());
+  EXPECT_TRUE(questions.asked.empty());
+  EXPECT_EQ(settings.dataFolder, "/Velrix");
 }
 
 TEST_F(DataFolderDialogTest, OkWhileTheBrowserIsOpenAsksToCloseItAndStoresNothing) {
