@@ -209,7 +209,7 @@ MarkedRunButton::MarkedRunButton(const QString& caption, const DisplayTools& too
 void MarkedRunButton::SetMark(RunMark mark) {
   if (mark == mark_) return;
   mark_ = mark;
-  repaint();
+  update();
 }
 
 void MarkedRunButton::paintEvent(QPaintEvent* event) {

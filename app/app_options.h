@@ -1,0 +1,22 @@
+#pragma once
+// What the command line may say to the application.
+
+#include <string>
+#include <vector>
+
+namespace velrix {
+
+struct AppOptions {
+  std::string programFolder;  // ends with '/'; the executable's folder unless given
+  std::string port;           // --port DEVICE: the unit's serial device
+  bool simulate = false;      // --simulate: run on the in-process simulated unit
+  std::string screenshot;     // --screenshot FILE: write the window to a PNG after a while, then close
+  int screenshotAfterMs = 0;
+};
+
+// Parses the arguments after the program name. On a bad argument returns
+// false with a message.
+bool ParseAppOptions(const std::vector<std::string>& args, AppOptions* options,
+                     std::string* error);
+
+}  // namespace velrix

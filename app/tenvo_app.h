@@ -1,0 +1,31 @@
+#pragma once
+// CTenvoApp: the program's entry. It allows one running copy, builds the
+// document, the view and the frame, and turns SIGTERM and SIGINT into the
+// same close the window's button gives, so a measurement is finished either
+// way.
+
+#include <memory>
+
+#include "app/app_options.h"
+#include "app/tenvo_doc.h"
+#include "link/unit_link_state.h"
+
+namespace velrix {
+
+inline constexpr char kSingleCopyName[] = "Velrix";
+inline constexpr int kExitSecondCopy = 1;
+inline constexpr int kExitUsage = 2;
+
+class CTenvoApp {
+ public:
+  // Runs the program; returns the process exit code.
+  int Run(int argc, char** argv);
+
+ private:
+  CTenvoDoc doc_;
+  // The one record the link threads share with the view, alive as long as
+  // the program.
+  std::unique_ptr<UnitLinkState> link_ = std::make_unique<UnitLinkState>();
+};
+
+}  // namespace velrix

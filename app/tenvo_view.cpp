@@ -1,0 +1,375 @@
+#include "app/tenvo_view.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <chrono>
+#include <thread>
+
+#include "app/command_ids.h"
+#include "app/dialog_routes.h"
+#include "app/logo.h"
+#include "app/main_frame.h"
+#include "datafile/working_copy.h"
+#include "display/panel_text.h"
+#include "display/trend_picture.h"
+#include "display/ui/power_help.h"
+#include "display/ui/trend_painter.h"
+#include "link/port_names.h"
+#include "platform/system_info.h"
+#include "settings/settings_files.h"
+#include "sim/sim_unit.h"
+
+namespace velrix {
+namespace {
+
+constexpr int kCycleTimerMs = 500;
+
+// The whole-window fill of every paint: a rectangle well past the view.
+constexpr int kClearRight = 2028;
+constexpr int kClearBottom = 962;
+constexpr int kLogoX = 918;
+constexpr int kLogoY = 10;
+
+// The column of the two power squares; hovering there shows the help pop-up.
+constexpr QRect kPowerSquares{180, 613, 21, 41};
+constexpr QPoint kPowerHelpOffset{-130, -80};
+
+struct ButtonPlace {
+  int id;
+  const char* caption;
+  int left, top, right, bottom;
+  bool enabled;
+};
+constexpr ButtonPlace kRunButtons[] = {
+    {kButtonStart, "開始", 330, 609, 430, 645, true},
+    {kButtonStop, "停止", 490, 609, 590, 645, false},
+};
+constexpr ButtonPlace kPowerButtonPlaces[] = {
+    {kButtonBatteryOn, "ON", 206, 611, 238, 631, false},
+    {kButtonBatteryOff, "OFF", 244, 611, 276, 631, true},
+    {kButtonChargingOn, "ON", 206, 635, 238, 655, false},
+    {kButtonChargingOff, "OFF", 244, 635, 276, 655, true},
+};
+
+// The simulated unit of --simulate: a quiet background with Poisson counts,
+// about 0.1 μSv/h on the shipped table.
+sim::SimConfig SimulatedUnitConfig() {
+  sim::SimConfig config;
+  config.counts.kind = sim::CountSource::Kind::Random;
+  config.counts.mean = 0.25;
+  config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
+  return config;
+}
+
+}  // namespace
+
+CTenvoView::CTenvoView(UnitLinkState& link, const AppOptions& options, UserMessages* messages,
+                       const Clock* clock)
+    : link_(link),
+      options_(options),
+      clock_(clock != nullptr ? *clock : DefaultClock()),
+      ownMessages_(messages == nullptr ? std::make_unique<QtUserMessages>() : nullptr),
+      messages_(messages != nullptr ? messages : ownMessages_.get()),
+      doseTable_(std::make_unique<DoseTable>()),
+      history_(std::make_unique<LiveHistory>()),
+      ctx_{run_, *history_, values_, link_, settings_, *doseTable_, writer_, clock_, *messages_, *this},
+      canvas_(QSize(kViewWidth, kViewHeight), QImage::Format_RGB32) {
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  StartUp();
+}
+
+CTenvoView::~CTenvoView() { ShutDown(); }
+
+void CTenvoView::StartUp() {
+  // Fonts, palette and fixed tools for the life of the program.
+  tools_ = CreateDisplayTools();
+
+  // Program folder, base and data folder, then the settings and the table.
+  SetDefaultFolders(settings_, options_.programFolder, DocumentsFolder());
+  LoadSettingsAtStartup(settings_, link_, MachineName(), *messages_);
+  LoadDoseTable(*doseTable_, settings_.programFolder, *messages_);
+  run_.shownVersion = kDataFileVersion;
+
+  // Rows that a crashed or killed copy wrote but never committed reach their
+  // dated file before anything can truncate the working copy.
+  RecoverWorkingCopy(WorkingCopyPath(settings_.programFolder));
+
+  // The hidden pop-up of the power squares.
+  powerHelp_ = new CDlg_pow_help(tools_, this);
+  powerHelp_->hide();
+
+  // Last, the link: the simulated unit first when asked for, then the
+  // supervisor that finds the unit and starts the communication thread.
+  if (options_.simulate) {
+    simUnit_ = std::make_unique<sim::SimUnit>(SimulatedUnitConfig());
+    std::string error;
+    if (simUnit_->Start(&error)) {
+      linkConfig_.overridePort = simUnit_->DevicePath();
+    } else {
+      messages_->Show("システム異常", "模擬ユニットを開始できません: " + error);
+    }
+  } else {
+    linkConfig_.overridePort = options_.port;
+  }
+  linkConfig_.clock = &clock_;
+  supervisor_ = std::make_unique<LinkSupervisor>(link_, linkConfig_);
+  StartLinkThreads(*supervisor_);
+}
+
+void CTenvoView::ShutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  if (cycleTimer_ != nullptr) cycleTimer_->stop();
+  // A running measurement is finished: stopped, a pause for the link and a
+  // tick in progress, then the working copy goes over the dated file.
+  StopMeasurementAtExit(ctx_);
+  sound_.Stop();
+  if (supervisor_) supervisor_->Stop();
+  if (simUnit_) simUnit_->Stop();
+}
+
+QPushButton* CTenvoView::Button(int id) const {
+  if (id == kButtonStart) return startButton_;
+  if (id == kButtonStop) return stopButton_;
+  for (int i = 0; i < 4; ++i) {
+    if (kPowerButtonPlaces[i].id == id) return powerButtons_[i];
+  }
+  return nullptr;
+}
+
+void CTenvoView::CreateButtons() {
+  for (const ButtonPlace& b : kRunButtons) {
+    auto* button = new MarkedRunButton(QString::fromUtf8(b.caption), tools_, this);
+    button->setObjectName(QString::number(b.id));
+    button->setGeometry(b.left, b.top, b.right - b.left, b.bottom - b.top);
+    button->setDefault(true);
+    connect(button, &QPushButton::clicked, this, [this, id = b.id] { OnButton(id); });
+    button->show();
+    (b.id == kButtonStart ? startButton_ : stopButton_) = button;
+  }
+  startButton_->setEnabled(wantStartEnabled_);
+  stopButton_->setEnabled(wantStopEnabled_);
+  for (int i = 0; i < 4; ++i) {
+    const ButtonPlace& b = kPowerButtonPlaces[i];
+    auto* button = new QPushButton(QString::fromUtf8(b.caption), this);
+    button->setObjectName(QString::number(b.id));
+    button->setGeometry(b.left, b.top, b.right - b.left, b.bottom - b.top);
+    button->setEnabled(b.enabled);
+    for (const PowerButtonText& text : kPowerButtons) {
+      if (text.command == b.id) button->setToolTip(QString::fromUtf8(text.tooltip));
+    }
+    connect(button, &QPushButton::clicked, this, [this, id = b.id] { OnButton(id); });
+    button->show();
+    powerButtons_[i] = button;
+  }
+}
+
+void CTenvoView::FirstPaint() {
+  firstPaintDone_ = true;
+  cycleTimer_ = new QTimer(this);
+  cycleTimer_->setTimerType(Qt::PreciseTimer);
+  connect(cycleTimer_, &QTimer::timeout, this, [this] { CycleTick(ctx_); });
+  cycleTimer_->start(kCycleTimerMs);
+  CreateButtons();
+}
+
+void CTenvoView::paintEvent(QPaintEvent*) {
+  // Every paint runs on the GUI thread, so a paint that finds the busy flag
+  // set was entered from inside a drawing (a nested event loop): waiting for
+  // the flag would wait for ever. It shows the canvas as it stands instead.
+  if (!busy_) {
+    busy_ = true;
+    if (!firstPaintDone_) FirstPaint();
+    RenderCanvas();
+    busy_ = false;
+  }
+  QPainter screen(this);
+  screen.drawImage(0, 0, canvas_);
+}
+
+void CTenvoView::RenderCanvas() {
+  std::lock_guard<std::mutex> lock(drawLock_);
+  DrawEverythingLocked();
+}
+
+void CTenvoView::DrawEverythingLocked() {
+  QPainter p(&canvas_);
+  PrepareGdiPainter(p);
+  GdiClear(p, tools_, 0, 0, kClearRight, kClearBottom);
+  DrawPanelLocked(p);
+  DrawTrendLocked(p);
+  p.drawImage(kLogoX, kLogoY, VelrixLogo());
+}
+
+void CTenvoView::DrawPanelLocked(QPainter& p) {
+  EvaluateWarnings(warningState_, values_, settings_.warning, *doseTable_, link_, sound_,
+                   WarningSoundPath(settings_.programFolder));
+
+  PanelInputs in;
+  in.values = values_;
+  in.units = settings_.displayUnits;
+  in.table = doseTable_.get();
+  in.warnings = PanelWarningsFrom(warningState_);
+  in.measuring = link_.measuring.load();
+  in.stoppedMark = run_.stoppedMark;
+  in.stopTime = run_.stopTime;
+  in.now = clock_.Now();
+  in.elapsedSeconds = history_->elapsedSeconds;
+  in.clock = &clock_;
+  in.linkStatus = link_.linkStatus.load();
+  in.portName = PortName(linkConfig_, link_.openedPort.load());
+  in.maxRetryCount = link_.maxRetryCount.load();
+  in.lastRetryTime = link_.lastRetryTime.load();
+  in.batteryLow = link_.batteryLow.load();
+  in.solarReached = link_.solarReached.load();
+  const PanelResult result = DrawPanel(p, tools_, in);
+
+  // A power command cannot reach a unit that is not answering.
+  if (result.linkFailedShown) link_.powerCommandState.store(0);
+  EvaluatePowerEvents(powerPanel_, settings_.power, link_, clock_, *this);
+
+  if (startButton_ != nullptr) {
+    startButton_->SetMark(result.mark == RunMark::Run ? RunMark::Run : RunMark::None);
+    stopButton_->SetMark(result.mark == RunMark::Stop ? RunMark::Stop : RunMark::None);
+  }
+}
+
+void CTenvoView::DrawTrendLocked(QPainter& p) {
+  TrendInputs in;
+  in.history = history_.get();
+  in.heldSeconds = history_->sampleCount;
+  in.trend = settings_.trend;
+  in.table = doseTable_.get();
+  in.startTime = writer_.firstRowTime;
+  in.clock = &clock_;
+  in.fileMode = fileMode_;
+  in.measuring = link_.measuring.load();
+  in.cursorShown = cursorShown_;
+  lastWindow_ = DrawTrend(p, tools_, in);
+}
+
+void CTenvoView::RedrawPanel() {
+  {
+    std::lock_guard<std::mutex> lock(drawLock_);
+    QPainter p(&canvas_);
+    PrepareGdiPainter(p);
+    DrawPanelLocked(p);
+  }
+  update();
+}
+
+void CTenvoView::RedrawTrend() {
+  {
+    std::lock_guard<std::mutex> lock(drawLock_);
+    QPainter p(&canvas_);
+    PrepareGdiPainter(p);
+    DrawTrendLocked(p);
+  }
+  update();
+}
+
+void CTenvoView::PostRefresh() {
+  QMetaObject::invokeMethod(this, [this] { RefreshView(0); }, Qt::QueuedConnection);
+}
+
+void CTenvoView::RefreshView(int) {
+  MeasurementChecks(ctx_);
+  if (busy_) return;
+  const int sampleCount = history_->sampleCount;
+  const ClockSeconds now = clock_.Now();
+  if (sampleCount == lastSampleCount_ && now == lastClockSecond_) return;
+  busy_ = true;
+  {
+    std::lock_guard<std::mutex> lock(drawLock_);
+    QPainter p(&canvas_);
+    PrepareGdiPainter(p);
+    DrawPanelLocked(p);
+    if (fileMode_ == 0 && sampleCount != lastSampleCount_) DrawTrendLocked(p);
+  }
+  lastSampleCount_ = sampleCount;
+  lastClockSecond_ = now;
+  busy_ = false;
+  update();
+}
+
+void CTenvoView::keyPressEvent(QKeyEvent* event) { RefreshView(event->key()); }
+
+void CTenvoView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
+  if (pos == lastMouse_) return;
+  lastMouse_ = pos;
+  if (powerHelp_ == nullptr) return;
+  if (kPowerSquares.contains(pos)) {
+    powerHelp_->move(mapToGlobal(pos + kPowerHelpOffset));
+    powerHelp_->show();
+    powerHelp_->raise();
+    powerHelp_->update();
+  } else if (powerHelp_->isVisible()) {
+    powerHelp_->hide();
+  }
+}
+
+void CTenvoView::SetRunButtons(bool startEnabled, bool stopEnabled) {
+  wantStartEnabled_ = startEnabled;
+  wantStopEnabled_ = stopEnabled;
+  if (startButton_ != nullptr) startButton_->setEnabled(startEnabled);
+  if (stopButton_ != nullptr) stopButton_->setEnabled(stopEnabled);
+}
+
+void CTenvoView::EnableButton(int command, bool enabled) {
+  if (QPushButton* button = Button(command)) button->setEnabled(enabled);
+}
+
+void CTenvoView::ShowPowerPopup(const std::string& text) {
+  // The panel never waits for the user: the box is shown after this drawing
+  // returns, and nobody waits for it to close.
+  QPointer<CTenvoView> self(this);
+  QMetaObject::invokeMethod(this, [self, text] {
+    if (self) ShowDetachedMessage(self->window(), kPowerPopupTitle, text);
+  }, Qt::QueuedConnection);
+}
+
+bool CTenvoView::ConfirmComment() {
+  return RunCommentCheckRoute(this, settings_, *messages_);
+}
+
+void CTenvoView::OnButton(int id) {
+  switch (id) {
+    case kButtonStart:
+      StartMeasurement(ctx_);
+      break;
+    case kButtonStop:
+      StopMeasurement(ctx_);
+      RedrawPanel();
+      break;
+    default:
+      RunPowerCommand(id, powerPanel_, link_, *this);
+      break;
+  }
+}
+
+void CTenvoView::OnCommand(int id) {
+  switch (id) {
+    case kCmdStart:
+      StartMeasurement(ctx_);
+      return;
+    case kCmdStop:
+      StopMeasurement(ctx_);
+      RedrawPanel();
+      return;
+    case kCmdAppAbout:
+      ShowAboutBox(this);
+      return;
+    default:
+      break;
+  }
+  DialogRoute route{this, settings_, link_, *messages_, [this] { RedrawPanel(); },
+                    [this] { RedrawTrend(); }};
+  RunDialogCommand(id, route);
+}
+
+}  // namespace velrix

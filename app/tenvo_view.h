@@ -1,0 +1,143 @@
+#pragma once
+// CTenvoView: the one view of the program. It owns every piece of
+// measurement, display, file and settings state for the life of the program,
+// runs the start-up, the 500 ms cycle timer and the refresh, draws the panel
+// and the trend graph under the draw lock, and routes the commands.
+//
+// All drawing goes to an off-screen canvas of the view's size and reaches the
+// screen through paintEvent, so code outside a paint (the refresh, the start
+// command, a dialog's OK) draws the same way a paint does.
+
+#include <QImage>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <mutex>
+
+#include "app/app_options.h"
+#include "app/qt_messages.h"
+#include "app/qt_warning_sound.h"
+#include "datafile/data_file_writer.h"
+#include "display/ui/display_tools.h"
+#include "display/ui/panel_painter.h"
+#include "display/trend_window.h"
+#include "link/power_events.h"
+#include "link/unit_link_state.h"
+#include "link/usb_comm.h"
+#include "link/usb_comm_kanshi.h"
+#include "measure/derived_values.h"
+#include "measure/dose_table.h"
+#include "measure/live_history.h"
+#include "measure/measurement.h"
+#include "measure/measurement_run.h"
+#include "measure/warnings.h"
+#include "settings/settings.h"
+
+class QPushButton;
+
+namespace velrix {
+
+namespace sim {
+class SimUnit;
+}
+class CDlg_pow_help;
+
+class CTenvoView : public QWidget, public MeasurementView, public PowerView {
+  Q_OBJECT
+ public:
+  // messages and clock may be replaced by tests; nullptr = message boxes and
+  // the system clock.
+  CTenvoView(UnitLinkState& link, const AppOptions& options, UserMessages* messages = nullptr,
+             const Clock* clock = nullptr);
+  ~CTenvoView() override;
+
+  void OnCommand(int id);
+  // The key-down handler: key 0 is the refresh request the cycle posts.
+  void RefreshView(int key);
+  // The program is closing: finish a running measurement, stop the link.
+  void ShutDown();
+
+  // MeasurementView
+  void SetRunButtons(bool startEnabled, bool stopEnabled) override;
+  bool ConfirmComment() override;
+  void RedrawPanel() override;
+  bool ShowsLiveMeasurement() const override { return fileMode_ == 0; }
+  void UpdateCursorReadout() override {}
+  void PostRefresh() override;
+
+  // PowerView
+  void EnableButton(int command, bool enabled) override;
+  void ShowPowerPopup(const std::string& text) override;
+
+  // For the screenshot tool and the tests.
+  const QImage& Canvas() const { return canvas_; }
+  MeasurementContext& Context() { return ctx_; }
+  Settings& SettingsRecord() { return settings_; }
+  UnitLinkState& Link() { return link_; }
+  const WarningState& Warnings() const { return warningState_; }
+  QPushButton* Button(int id) const;
+  bool CycleTimerRunning() const { return cycleTimer_ != nullptr && cycleTimer_->isActive(); }
+  UserMessages& Messages() { return *messages_; }
+  // Draws panel, graph and logo into the canvas now, as a paint would.
+  void RenderCanvas();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void StartUp();
+  void FirstPaint();
+  void CreateButtons();
+  void DrawEverythingLocked();
+  void DrawPanelLocked(QPainter& p);
+  void DrawTrendLocked(QPainter& p);
+  void RedrawTrend();
+  void OnButton(int id);
+  bool RunSettingsDialog(int id);
+
+  UnitLinkState& link_;
+  AppOptions options_;
+  const Clock& clock_;
+  std::unique_ptr<QtUserMessages> ownMessages_;
+  UserMessages* messages_;
+  QtWarningSound sound_;
+
+  DisplayTools tools_;
+  Settings settings_;
+  std::unique_ptr<DoseTable> doseTable_;
+  MeasurementRun run_;
+  std::unique_ptr<LiveHistory> history_;
+  DerivedValues values_;
+  DataFileWriter writer_;
+  WarningState warningState_;
+  PowerPanelState powerPanel_;
+  MeasurementContext ctx_;
+  int fileMode_ = 0;
+  int cursorShown_ = 1;
+  TrendWindow lastWindow_{};
+
+  LinkConfig linkConfig_;
+  std::unique_ptr<sim::SimUnit> simUnit_;
+  std::unique_ptr<LinkSupervisor> supervisor_;
+
+  QImage canvas_;
+  std::mutex drawLock_;
+  bool busy_ = false;
+  bool firstPaintDone_ = false;
+  bool shutDown_ = false;
+  QTimer* cycleTimer_ = nullptr;
+  int lastSampleCount_ = -1;
+  ClockSeconds lastClockSecond_ = -1;
+  bool wantStartEnabled_ = true;
+  bool wantStopEnabled_ = false;
+  MarkedRunButton* startButton_ = nullptr;
+  MarkedRunButton* stopButton_ = nullptr;
+  QPushButton* powerButtons_[4] = {};
+  QPointer<CDlg_pow_help> powerHelp_;
+  QPoint lastMouse_{-1, -1};
+};
+
+}  // namespace velrix
