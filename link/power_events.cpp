@@ -100,7 +100,6 @@ void EvaluatePowerEvents(PowerPanelState& panel, const PowerSettings& settings,
               kChargingOffCommand, view);
 
   const ClockSeconds now = clock.Now();
-  bool actionDue[kPowerEvents] = {};
   for (int i = 0; i < kPowerEvents; ++i) {
     const PowerEventRule& rule = kPowerEventRules[i];
     const PowerEventSetting& setting = settings.events[i];
@@ -116,26 +115,15 @@ void EvaluatePowerEvents(PowerPanelState& panel, const PowerSettings& settings,
       if (!VoltagePartHolds(rule, link)) {
         timer = 0;
       } else if (PathPartHolds(rule, link)) {
-        actionDue[i] = true;
+        // Two actions may be due in one drawing; the link sends the battery
+        // request first and builds each command from both wanted states.
+        RequestPath(rule.batteryPath, rule.pathOnValue == 0, link);
+        if (setting.popupAtExecution != 0) view.ShowPowerPopup(rule.executionText);
+        timer = 0;
       }
       // Otherwise the path was switched by hand meanwhile: the timer runs on
       // until the voltage changes.
     }
-  }
-
-  // The link builds each power command from both paths, taking the path it
-  // does not switch from the last status read. Two commands sent in one pass
-  // would therefore have the second undo the first, so a battery action goes
-  // out alone and a charging action due with it waits, its timer running,
-  // until the status read after the battery command has settled.
-  bool batteryActed = false;
-  for (int i : {kBatteryLow, kBatteryRecovery, kSolarLow, kSolarRecovery}) {
-    const PowerEventRule& rule = kPowerEventRules[i];
-    if (!actionDue[i] || (!rule.batteryPath && batteryActed)) continue;
-    RequestPath(rule.batteryPath, rule.pathOnValue == 0, link);
-    if (settings.events[i].popupAtExecution != 0) view.ShowPowerPopup(rule.executionText);
-    panel.events[i].eventTimer = 0;
-    batteryActed = batteryActed || rule.batteryPath;
   }
 }
 

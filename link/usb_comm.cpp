@@ -132,11 +132,16 @@ bool ReadPowerStatusIfDue(LinkContext& ctx) {
   return true;
 }
 
-// Main loop steps 7 and 8: the power buttons and power events.
+// Main loop steps 7 and 8: the power buttons and power events. Each
+// command carries both paths. When the battery command went out in this
+// pass, the charging command takes the battery path from it, not from the
+// last status read: the unit has not reported the first command yet, and its
+// old state would have the second command undo the first.
 void SendPowerRequests(LinkContext& ctx) {
   UnitLinkState& s = ctx.state;
   constexpr int kChargingOffBit = 0x01;
   constexpr int kBatteryOffBit = 0x02;
+  bool batterySent = false;
   if (s.batteryRequest.load() == 1) {
     s.batteryRequest.store(0);
     const int paths = (s.batteryOffWanted.load() != 0 ? kBatteryOffBit : 0) |
@@ -144,10 +149,13 @@ void SendPowerRequests(LinkContext& ctx) {
     SendCommand(ctx, kCodeSetPowerPaths, {static_cast<std::uint8_t>(paths)});
     s.powerCommandState.store(2);
     if (ctx.Stopping() || s.responseError.load() == 1) return;
+    batterySent = true;
   }
   if (s.chargingRequest.load() == 1) {
     s.chargingRequest.store(0);
-    const int paths = (s.batterySupplyOn.load() == 0 ? kBatteryOffBit : 0) |
+    const bool batteryOff = batterySent ? s.batteryOffWanted.load() != 0
+                                        : s.batterySupplyOn.load() == 0;
+    const int paths = (batteryOff ? kBatteryOffBit : 0) |
                       (s.chargingOffWanted.load() != 0 ? kChargingOffBit : 0);
     SendCommand(ctx, kCodeSetPowerPaths, {static_cast<std::uint8_t>(paths)});
     s.powerCommandState.store(2);

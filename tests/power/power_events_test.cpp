@@ -125,7 +125,7 @@ TEST_F(PowerEvents, ManualSwitchDuringTheDelayLeavesTheTimerRunning) {
   EXPECT_EQ(panel.events[kBatteryLow].eventTimer, 0);
 }
 
-TEST_F(PowerEvents, SolarLowAndBatteryLowDueTogetherSwitchTheBatteryFirstThenCharging) {
+TEST_F(PowerEvents, SolarLowAndBatteryLowDueTogetherRaiseBothRequestsInOneDrawing) {
   Enable(kSolarLow, 60, 0, 1);
   Enable(kBatteryLow, 1, 0, 1);
   link.batteryLow.store(1);
@@ -136,24 +136,16 @@ TEST_F(PowerEvents, SolarLowAndBatteryLowDueTogetherSwitchTheBatteryFirstThenCha
   Draw();
   EXPECT_EQ(link.batteryRequest.load(), 1);
   EXPECT_EQ(link.batteryOffWanted.load(), 1);
-  EXPECT_EQ(link.powerCommandState.load(), 1);
-  // Sent in the same pass, the charging command would carry the battery
-  // path's old state and switch it back on: it waits for the next drawing.
-  EXPECT_EQ(link.chargingRequest.load(), 0);
-  EXPECT_NE(panel.events[kSolarLow].eventTimer, 0);
-  EXPECT_EQ(view.popups, (std::vector<std::string>{kBatteryStoppedText}));
-
-  Draw();  // command still on its way: nothing moves
-  EXPECT_EQ(link.chargingRequest.load(), 0);
-
-  LinkSettles();
-  link.batterySupplyOn.store(0);  // as the status read reports it
-  Draw();
   EXPECT_EQ(link.chargingRequest.load(), 1);
   EXPECT_EQ(link.chargingOffWanted.load(), 1);
-  EXPECT_EQ(link.batteryRequest.load(), 0);
+  EXPECT_EQ(link.powerCommandState.load(), 1);
   EXPECT_EQ(panel.events[kSolarLow].eventTimer, 0);
-  EXPECT_EQ(view.popups, (std::vector<std::string>{kBatteryStoppedText, kSolarStoppedText}));
+  EXPECT_EQ(panel.events[kBatteryLow].eventTimer, 0);
+  // Execution texts in evaluation order: solar low before battery low.
+  EXPECT_EQ(view.popups, (std::vector<std::string>{kSolarStoppedText, kBatteryStoppedText}));
+
+  Draw();  // commands on their way: nothing is evaluated again
+  EXPECT_EQ(view.popups.size(), 2u);
 }
 
 TEST_F(PowerEvents, RecoveryEventsSwitchThePathsBackOnWithTheirTexts) {

@@ -95,10 +95,10 @@ TEST_F(LinkedUnit, SolarLowAndBatteryLowDueTogetherSwitchBothPathsOffBatteryFirs
   ManualClock clock(ManualClock().FromLocal(2024, 6, 1, 12, 0, 0));
   EvaluatePowerEvents(panel, settings, state, clock, view);
   clock.Advance(60);
-  // Drawings go on as the panel's cycle makes them; the charging action
-  // follows once the battery command has been read back.
+  // Both actions are due in this one drawing; the link sends both commands
+  // in its next pass.
+  EvaluatePowerEvents(panel, settings, state, clock, view);
   ASSERT_TRUE(WaitFor([&] {
-    EvaluatePowerEvents(panel, settings, state, clock, view);
     return unit->CommandsReceived(kCodeSetPowerPaths) == 2 && state.powerCommandState.load() == 0;
   }, 15));
   EXPECT_EQ(unit->PowerPaths(), 0x03);
