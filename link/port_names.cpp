@@ -14,7 +14,14 @@ std::string PortDevicePath(const LinkConfig& config, int number) {
 }
 
 std::string PortName(const LinkConfig& config, int number) {
-  if (number == kOverridePortNumber) return config.overridePort;
+  if (number == kOverridePortNumber) {
+    // The panel line has room for a short name: "pts/3", not "/dev/pts/3".
+    const std::string prefix = config.devRoot + "/";
+    const std::string& path = config.overridePort;
+    if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0)
+      return path.substr(prefix.size());
+    return path;
+  }
   if (number < 1 || number > 255) return {};
   return kTtyUsbPrefix + std::to_string(number - 1);
 }

@@ -18,7 +18,8 @@ inline constexpr int kOverridePortNumber = 256;
 std::string PortDevicePath(const LinkConfig& config, int number);
 
 // The name the panel shows for a port number: the device node's name below
-// the device root ("ttyUSB0"), or the --port path as given.
+// the device root ("ttyUSB0", "pts/3"); a --port path outside the device
+// root as given.
 std::string PortName(const LinkConfig& config, int number);
 
 // Port number of a ttyUSB device name ("ttyUSB3" gives 4); 0 if it is not one.

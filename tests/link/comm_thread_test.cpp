@@ -340,3 +340,27 @@ TEST_F(CommThreadTest, AutomaticModeOpensTheFirstDetectedPortThatOpens) {
 
 }  // namespace
 }  // namespace velrix
+
+namespace velrix {
+namespace {
+
+TEST(PortNames, NumbersNameTtyUsbDevicesAndTheCommandLineDeviceShortly) {
+  LinkConfig config;
+  config.devRoot = "/dev";
+  config.overridePort = "/dev/pts/3";
+  EXPECT_EQ(PortDevicePath(config, 1), "/dev/ttyUSB0");
+  EXPECT_EQ(PortName(config, 1), "ttyUSB0");
+  EXPECT_EQ(PortDevicePath(config, kOverridePortNumber), "/dev/pts/3");
+  EXPECT_EQ(PortName(config, kOverridePortNumber), "pts/3");
+  EXPECT_EQ(PortDevicePath(config, 0), "");
+  EXPECT_EQ(PortDevicePath(config, 300), "");
+  config.overridePort = "/tmp/unit";
+  EXPECT_EQ(PortName(config, kOverridePortNumber), "/tmp/unit");
+  EXPECT_EQ(PortNumberOfTtyName("ttyUSB3"), 4);
+  EXPECT_EQ(PortNumberOfTtyName("ttyUSB"), 0);
+  EXPECT_EQ(PortNumberOfTtyName("ttyACM0"), 0);
+  EXPECT_EQ(PortNumberOfTtyName("ttyUSB999"), 0);
+}
+
+}  // namespace
+}  // namespace velrix
