@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <chrono>
 #include <thread>
 
@@ -227,6 +228,7 @@ void CTenvoView::DrawPanelLocked(QPainter& p) {
   in.batteryLow = link_.batteryLow.load();
   in.solarReached = link_.solarReached.load();
   const PanelResult result = DrawPanel(p, tools_, in);
+  lastPanel_ = result;
 
   // A power command cannot reach a unit that is not answering.
   if (result.linkFailedShown) link_.powerCommandState.store(0);
@@ -279,21 +281,53 @@ void CTenvoView::PostRefresh() {
 void CTenvoView::RefreshView(int) {
   MeasurementChecks(ctx_);
   if (busy_) return;
+  // Redraw only when a second was completed or the clock moved on; the graph
+  // only for a new second of the live measurement.
   const int sampleCount = history_->sampleCount;
   const ClockSeconds now = clock_.Now();
-  if (sampleCount == lastSampleCount_ && now == lastClockSecond_) return;
-  busy_ = true;
-  {
-    std::lock_guard<std::mutex> lock(drawLock_);
-    QPainter p(&canvas_);
-    PrepareGdiPainter(p);
-    DrawPanelLocked(p);
-    if (fileMode_ == 0 && sampleCount != lastSampleCount_) DrawTrendLocked(p);
+  if (sampleCount != lastSampleCount_ || now != lastClockSecond_) {
+    busy_ = true;
+    {
+      std::lock_guard<std::mutex> lock(drawLock_);
+      QPainter p(&canvas_);
+      PrepareGdiPainter(p);
+      DrawPanelLocked(p);
+      if (fileMode_ == 0 && sampleCount != lastSampleCount_) DrawTrendLocked(p);
+    }
+    lastSampleCount_ = sampleCount;
+    lastClockSecond_ = now;
+    busy_ = false;
+    update();
   }
-  lastSampleCount_ = sampleCount;
-  lastClockSecond_ = now;
-  busy_ = false;
-  update();
+  OcclusionCheck();
+}
+
+bool CTenvoView::ProbesStillShowing() const {
+  QScreen* shown = screen();
+  if (shown == nullptr || !isVisible()) return false;
+  for (const ProbePoint& probe : {lastPanel_.leftProbe, lastPanel_.rightProbe}) {
+    const QPoint at = mapToGlobal(QPoint(probe.x, probe.y)) - shown->geometry().topLeft();
+    const QImage pixel = shown->grabWindow(0, at.x(), at.y(), 1, 1).toImage();
+    // A window system that cannot read the screen back (offscreen, some
+    // compositors) gives nothing to compare; the view then counts as shown.
+    if (pixel.isNull()) continue;
+    if ((pixel.pixel(0, 0) & 0xFFFFFF) != (probe.colour & 0xFFFFFF)) return false;
+  }
+  return true;
+}
+
+// The pop-ups are top-level windows of their own: when another window covers
+// the view, or the view moves, they would float over the other window or stay
+// behind, so they are hidden until the next mouse move shows them again.
+void CTenvoView::OcclusionCheck() {
+  const QPoint topLeft = window()->geometry().topLeft();
+  if (ProbesStillShowing() && topLeft == lastTopLeft_) {
+    popupAllowed_ = 1;
+    return;
+  }
+  popupAllowed_ = 0;
+  if (powerHelp_ != nullptr) powerHelp_->hide();
+  lastTopLeft_ = topLeft;
 }
 
 void CTenvoView::keyPressEvent(QKeyEvent* event) { RefreshView(event->key()); }
@@ -304,6 +338,7 @@ void CTenvoView::mouseMoveEvent(QMouseEvent* event) {
   lastMouse_ = pos;
   if (powerHelp_ == nullptr) return;
   if (kPowerSquares.contains(pos)) {
+    popupAllowed_ = 1;
     powerHelp_->move(mapToGlobal(pos + kPowerHelpOffset));
     powerHelp_->show();
     powerHelp_->raise();

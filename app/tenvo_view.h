@@ -76,6 +76,7 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   Settings& SettingsRecord() { return settings_; }
   UnitLinkState& Link() { return link_; }
   const WarningState& Warnings() const { return warningState_; }
+  bool PopupAllowed() const { return popupAllowed_ == 1; }
   QPushButton* Button(int id) const;
   bool CycleTimerRunning() const { return cycleTimer_ != nullptr && cycleTimer_->isActive(); }
   UserMessages& Messages() { return *messages_; }
@@ -96,6 +97,8 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   void DrawTrendLocked(QPainter& p);
   void RedrawTrend();
   void OnButton(int id);
+  bool ProbesStillShowing() const;
+  void OcclusionCheck();
   bool RunSettingsDialog(int id);
 
   UnitLinkState& link_;
@@ -138,6 +141,9 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   QPushButton* powerButtons_[4] = {};
   QPointer<CDlg_pow_help> powerHelp_;
   QPoint lastMouse_{-1, -1};
+  PanelResult lastPanel_;
+  QPoint lastTopLeft_{-1, -1};
+  int popupAllowed_ = 1;
 };
 
 }  // namespace velrix

@@ -1,0 +1,309 @@
+// velrix-screenshots: pictures of the main window for the documentation.
+//
+// The real frame and view run offscreen in this process against the
+// simulated unit on a pseudo-terminal, in a scratch copy of a program folder,
+// so the pictures show what a user would see and the user's own settings and
+// data files are never touched. Pictures taken:
+//   running.png          a live measurement, 1分 span, μSv/h
+//   span-10min-cpm.png   the same measurement, 10分 span, CPM and Counts
+//   span-1h-cps.png      1時間 span, CPS and mSv
+//   warning.png          low warning limits: red rows and the warning box
+//   stopped.png          after the stop command
+//   link-ng.png          a unit path that does not exist
+//
+// usage: velrix-screenshots [--program-folder DIR] [--out DIR] [--seconds N]
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "app/tenvo_view.h"
+#include "link/unit_link_state.h"
+#include "platform/system_info.h"
+#include "settings/settings_files.h"
+#include "sim/sim_unit.h"
+
+namespace velrix {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+constexpr char kUsage[] =
+    "usage: velrix-screenshots [--program-folder DIR] [--out DIR] [--seconds N]\n"
+    "  --program-folder DIR  program folder to copy (default: resources/program/ of the tree)\n"
+    "  --out DIR             where the PNG files go (default: the current folder)\n"
+    "  --seconds N           seconds of live measurement before the first picture (default 20)\n";
+
+// The default program folder when the tool runs from a build folder directly
+// below the source tree.
+constexpr char kTreeProgramFolder[] = "../resources/program/";
+
+constexpr int kDefaultLiveSeconds = 20;
+constexpr int kMaxLiveSeconds = 600;
+// A unit found on a pseudo-terminal answers within a few seconds; these are
+// generous for a loaded machine and only bound a run that went wrong.
+constexpr milliseconds kLinkUpLimit{30000};
+constexpr milliseconds kLinkNgLimit{15000};
+constexpr milliseconds kPumpStep{20};
+
+// A quiet site with some activity: about 0.6 μSv/h on the shipped table, so
+// points and average line sit in the middle of the 1 μSv/h scale. A fixed
+// seed gives the same counts on every run.
+constexpr double kSimMeanCounts = 1.2;
+constexpr std::uint32_t kSimSeed = 20240311;
+
+constexpr char kNoSuchUnit[] = "/dev/velrix-screenshots-no-unit";
+constexpr char kComputerName[] = "KAV-HX310-DEMO";
+constexpr char kUnitNumber[] = "0001";
+constexpr char kComment[] = "屋上";
+
+struct ToolOptions {
+  std::string programFolder;
+  std::string outFolder = ".";
+  int liveSeconds = kDefaultLiveSeconds;
+};
+
+// Trend scales and units of the pictures (indices of the trend and unit tables).
+constexpr int kSpan1Min = 0, kSpan10Min = 1, kSpan1Hour = 2;
+constexpr int kScale1uSvh = 1, kScale10Cps = 10, kScale100Cpm = 15;
+constexpr int kUnitMicroSv = 0, kUnitMilliSv = 1, kUnitCounts = 2;
+constexpr int kRateMicroSvh = 0, kRateCps = 2, kRateCpm = 3;
+
+// Start-up failures go to standard error: a message box on the offscreen
+// platform would wait for a click that never comes.
+class StderrMessages final : public UserMessages {
+ public:
+  void Show(const std::string& title, const std::string& text) override {
+    std::fprintf(stderr, "velrix-screenshots: [%s] %s\n", title.c_str(), text.c_str());
+    ++shown;
+  }
+  int shown = 0;
+};
+
+bool ParseToolOptions(int argc, char** argv, ToolOptions* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--program-folder" && hasValue) {
+      options->programFolder = argv[++i];
+    } else if (arg == "--out" && hasValue) {
+      options->outFolder = argv[++i];
+    } else if (arg == "--seconds" && hasValue) {
+      options->liveSeconds = std::atoi(argv[++i]);
+      if (options->liveSeconds < 1 || options->liveSeconds > kMaxLiveSeconds) return false;
+    } else {
+      return false;
+    }
+  }
+  if (options->programFolder.empty()) options->programFolder = ExecutableFolder() + kTreeProgramFolder;
+  return true;
+}
+
+// Lets the view's timers, posted refreshes and paints run until done() holds.
+bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(kPumpStep.count()));
+    std::this_thread::sleep_for(kPumpStep);
+  }
+  return true;
+}
+
+// The scratch program folder: the files of the given one, and settings that
+// start a measurement by itself as soon as the unit answers (no comment
+// check dialog) and keep the data folder inside the scratch folder.
+bool PrepareProgramFolder(const std::string& from, const std::string& scratch,
+                          std::string* programFolder) {
+  const fs::path program = fs::path(scratch) / "program";
+  std::error_code ec;
+  fs::create_directories(program, ec);
+  if (ec) return false;
+  for (const auto& entry : fs::directory_iterator(from, ec)) {
+    if (!entry.is_regular_file()) continue;
+    fs::copy_file(entry.path(), program / entry.path().filename(),
+                  fs::copy_options::overwrite_existing, ec);
+    if (ec) return false;
+  }
+  if (ec) return false;
+  *programFolder = program.string() + "/";
+
+  Settings settings;
+  SetDefaultFolders(settings, *programFolder, (fs::path(scratch) / "documents").string());
+  settings.displayUnits = {kUnitMicroSv, kRateMicroSvh, kDefaultAverageSeconds};
+  settings.trend = {kSpan1Min, kScale1uSvh};
+  settings.comment = {kComputerName, kUnitNumber, kComment};
+  settings.autoStart = 1;
+  UnitLinkState link;
+  link.detectionBuzzer.store(0);
+  StderrMessages messages;
+  SaveDataFolder(settings, messages);
+  SaveDisplayUnits(settings, messages);
+  SaveTrendSettings(settings, messages);
+  SaveComment(settings, messages);
+  SaveWarningSettings(settings, messages);
+  SaveBuzzer(settings, link, messages);
+  SaveAutoStart(settings, messages);
+  return messages.shown == 0;
+}
+
+class Pictures {
+ public:
+  explicit Pictures(std::string folder) : folder_(std::move(folder)) {}
+  // Draws the view as a paint would and saves the whole frame, menu included.
+  void Take(CMainFrame& frame, const char* name) {
+    frame.view()->RenderCanvas();
+    const QString path = QDir(QString::fromStdString(folder_)).filePath(QString::fromUtf8(name));
+    if (frame.grab().save(path, "PNG")) {
+      std::printf("%s\n", path.toLocal8Bit().constData());
+    } else {
+      std::fprintf(stderr, "velrix-screenshots: cannot write %s\n", path.toLocal8Bit().constData());
+      ++failures_;
+    }
+  }
+  void Fail(const char* what) {
+    std::fprintf(stderr, "velrix-screenshots: %s\n", what);
+    ++failures_;
+  }
+  int failures() const { return failures_; }
+
+ private:
+  std::string folder_;
+  int failures_ = 0;
+};
+
+// A live measurement on the simulated unit: running in several spans and
+// units, in warning, then stopped.
+void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
+                             Pictures& pictures) {
+  sim::SimConfig config;
+  config.counts.kind = sim::CountSource::Kind::Random;
+  config.counts.mean = kSimMeanCounts;
+  config.counts.seed = kSimSeed;
+  sim::SimUnit unit(config);
+  std::string error;
+  if (!unit.Start(&error)) {
+    pictures.Fail(("the simulated unit does not start: " + error).c_str());
+    return;
+  }
+
+  UnitLinkState link;
+  AppOptions options;
+  options.programFolder = programFolder;
+  options.port = unit.DevicePath();
+  StderrMessages messages;
+  auto* view = new CTenvoView(link, options, &messages);
+  CMainFrame frame(view);
+  frame.show();
+
+  if (!PumpUntil([&] { return link.measuring.load() == 1; }, kLinkUpLimit)) {
+    pictures.Fail("the measurement did not start on the simulated unit");
+    frame.close();
+    return;
+  }
+  const milliseconds liveLimit = kLinkUpLimit + milliseconds(liveSeconds * 2000);
+  PumpUntil([&] { return view->Context().history.sampleCount >= liveSeconds; }, liveLimit);
+
+  Settings& settings = view->SettingsRecord();
+  pictures.Take(frame, "running.png");
+
+  settings.trend = {kSpan10Min, kScale100Cpm};
+  settings.displayUnits.integratedUnit = kUnitCounts;
+  settings.displayUnits.rateUnit = kRateCpm;
+  pictures.Take(frame, "span-10min-cpm.png");
+
+  settings.trend = {kSpan1Hour, kScale10Cps};
+  settings.displayUnits.integratedUnit = kUnitMilliSv;
+  settings.displayUnits.rateUnit = kRateCps;
+  pictures.Take(frame, "span-1h-cps.png");
+
+  // Limits well below what the unit shows put every row in warning; the
+  // sound stays off.
+  settings.trend = {kSpan1Min, kScale1uSvh};
+  settings.displayUnits.integratedUnit = kUnitMicroSv;
+  settings.displayUnits.rateUnit = kRateMicroSvh;
+  const WarningSettings saved = settings.warning;
+  settings.warning.currentLimit = 0.01;
+  settings.warning.averageLimit = 0.01;
+  settings.warning.hourLimit = 0.01;
+  settings.warning.integratedLimit = 0.0001;
+  settings.warning.dayLimit = 0.01;
+  settings.warning.yearLimit = 0.01;
+  settings.warning.soundOn = 0;
+  pictures.Take(frame, "warning.png");
+  settings.warning = saved;
+
+  view->OnCommand(kCmdStop);
+  QCoreApplication::processEvents();
+  pictures.Take(frame, "stopped.png");
+
+  frame.close();
+  unit.Stop();
+}
+
+// No unit at the configured path: the link line turns red.
+void TakeLinkNgPicture(const std::string& programFolder, Pictures& pictures) {
+  UnitLinkState link;
+  AppOptions options;
+  options.programFolder = programFolder;
+  options.port = kNoSuchUnit;
+  StderrMessages messages;
+  auto* view = new CTenvoView(link, options, &messages);
+  CMainFrame frame(view);
+  frame.show();
+  if (!PumpUntil([&] { return link.linkStatus.load() == kLinkNg && view->CycleTimerRunning(); },
+                 kLinkNgLimit)) {
+    pictures.Fail("the link did not report NG for a missing unit");
+  }
+  pictures.Take(frame, "link-ng.png");
+  frame.close();
+}
+
+}  // namespace
+}  // namespace velrix
+
+int main(int argc, char** argv) {
+  // Nothing needs a display: the window is drawn into pictures.
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+
+  velrix::ToolOptions options;
+  if (!velrix::ParseToolOptions(argc, argv, &options)) {
+    std::fputs(velrix::kUsage, stderr);
+    return 2;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(options.programFolder, ec)) {
+    std::fprintf(stderr, "velrix-screenshots: no program folder at %s\n%s",
+                 options.programFolder.c_str(), velrix::kUsage);
+    return 2;
+  }
+  std::filesystem::create_directories(options.outFolder, ec);
+
+  QTemporaryDir scratch;
+  std::string programFolder;
+  if (!scratch.isValid() ||
+      !velrix::PrepareProgramFolder(options.programFolder, scratch.path().toStdString(),
+                                    &programFolder)) {
+    std::fprintf(stderr, "velrix-screenshots: cannot prepare a scratch program folder\n");
+    return 1;
+  }
+
+  velrix::Pictures pictures(options.outFolder);
+  velrix::TakeMeasurementPictures(programFolder, options.liveSeconds, pictures);
+  velrix::TakeLinkNgPicture(programFolder, pictures);
+  return pictures.failures() == 0 ? 0 : 1;
+}
