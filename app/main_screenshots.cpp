@@ -57,6 +57,7 @@ constexpr int kMaxLiveSeconds = 600;
 // generous for a loaded machine and only bound a run that went wrong.
 constexpr milliseconds kLinkUpLimit{30000};
 constexpr milliseconds kLinkNgLimit{15000};
+constexpr milliseconds kCountedSecondLimit{10000};
 constexpr milliseconds kPumpStep{20};
 
 // A quiet site with some activity: about 0.6 μSv/h on the shipped table, so
@@ -148,7 +149,6 @@ bool PrepareProgramFolder(const std::string& from, const std::string& scratch,
   settings.comment = {kComputerName, kUnitNumber, kComment};
   settings.autoStart = 1;
   UnitLinkState link;
-  link.detectionBuzzer.store(0);
   StderrMessages messages;
   SaveDataFolder(settings, messages);
   SaveDisplayUnits(settings, messages);
@@ -216,6 +216,9 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
   }
   const milliseconds liveLimit = kLinkUpLimit + milliseconds(liveSeconds * 2000);
   PumpUntil([&] { return view->Context().history.sampleCount >= liveSeconds; }, liveLimit);
+  // A second without counts shows 0 as the current value; wait for one with
+  // counts, so the picture shows a number there.
+  PumpUntil([&] { return view->Context().values.latestCount > 0.0; }, kCountedSecondLimit);
 
   Settings& settings = view->SettingsRecord();
   pictures.Take(frame, "running.png");
