@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libqt6multimedia6
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
 )
 
