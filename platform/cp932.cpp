@@ -87,6 +87,10 @@ std::string CutCp932(const std::string& cp932, std::size_t maxBytes) {
 }
 
 std::string CutUtf8ToCp932Bytes(const std::string& utf8, std::size_t maxBytes) {
+  // Most texts fit whole; only a longer one is measured character by
+  // character (a round trip through CP932 could swap look-alike characters).
+  bool ok = false;
+  if (Utf8ToCp932(utf8, &ok).size() <= maxBytes && ok) return utf8;
   std::size_t bytes = 0;
   std::size_t pos = 0;
   while (pos < utf8.size()) {
