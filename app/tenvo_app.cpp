@@ -15,7 +15,13 @@
 namespace velrix {
 
 int CTenvoApp::Run(int argc, char** argv) {
-  QApplication app(argc, argv);
+  // A second copy would fight the first for the unit and the working copy:
+  // it ends at once, silently, and before Qt, which could abort on a machine
+  // without a display first.
+  SingleCopyLock lock(kSingleCopyName);
+  if (!lock.Acquire()) return kExitSecondCopy;
+
+  QApplication app(argc, argv);  // takes Qt's own arguments out of argv
 
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
@@ -25,11 +31,6 @@ int CTenvoApp::Run(int argc, char** argv) {
     std::fprintf(stderr, "velrix: %s\n", error.c_str());
     return kExitUsage;
   }
-
-  // A second copy would fight the first for the unit and the working copy:
-  // it ends at once, silently.
-  SingleCopyLock lock(kSingleCopyName);
-  if (!lock.Acquire()) return kExitSecondCopy;
 
   auto* view = new CTenvoView(*link_, options);
   CMainFrame frame(view);

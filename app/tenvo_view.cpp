@@ -160,6 +160,7 @@ void CTenvoView::CreateButtons() {
     button->setObjectName(QString::number(b.id));
     button->setGeometry(b.left, b.top, b.right - b.left, b.bottom - b.top);
     button->setEnabled(b.enabled);
+    button->setDefault(true);
     for (const PowerButtonText& text : kPowerButtons) {
       if (text.command == b.id) button->setToolTip(QString::fromUtf8(text.tooltip));
     }
