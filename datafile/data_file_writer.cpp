@@ -57,12 +57,14 @@ std::string FormatWithPath(const char* format, const std::string& path) {
   return text;
 }
 
-// Reports a failure once, in the order the writer's rules give: the flag,
-// the message, the stop.
+// Reports a failure once: the flag, the stop, then the message. The stop
+// comes before the message because the box is modal and the cycle keeps
+// ticking behind it; a measurement still marked running would go on taking
+// seconds that no row records.
 void FailWithMessage(DataFileWriter& writer, const DataFileEnv& env, const std::string& text) {
   writer.failed = true;
-  env.messages.Show(kErrorTitle, text);
   env.failureStop.StopMeasurementAfterFailure();
+  env.messages.Show(kErrorTitle, text);
 }
 
 bool WriteLine(std::FILE* f, const std::string& text) {

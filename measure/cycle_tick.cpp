@@ -66,6 +66,12 @@ void ProcessCompletedSecond(MeasurementContext& ctx) {
 
 void CycleTick(MeasurementContext& ctx) {
   MeasurementRun& run = ctx.run;
+  if (run.tickRunning) return;
+  struct TickGuard {
+    bool& running;
+    explicit TickGuard(bool& r) : running(r) { running = true; }
+    ~TickGuard() { running = false; }
+  } guard(run.tickRunning);
   History& history = ctx.history;
   UnitLinkState& link = ctx.link;
 

@@ -32,6 +32,10 @@ struct MeasurementRun {
   int aheadTicks = 0;           // consecutive ticks ahead of the clock
   int behindTicks = 0;          // ticks behind with an empty ring, over the program's life
   std::string shownVersion;     // "2.00" for a live measurement
+  // Set while a tick runs. A message box the tick shows (a data-file
+  // failure) runs a nested event loop in which the timer keeps firing; a
+  // tick must not start inside another.
+  bool tickRunning = false;
 };
 
 }  // namespace velrix

@@ -211,3 +211,53 @@ TEST_F(MeasureTest, NoFillOnceTheLinkHasGivenUp) {
 
 }  // namespace
 }  // namespace velrix::testing
+
+namespace velrix::testing {
+namespace {
+
+// A message box is modal, but the cycle's timer keeps firing in its event
+// loop: this sink plays that by ticking while "the box is open".
+class TickingMessages final : public UserMessages {
+ public:
+  void Show(const std::string& title, const std::string& text) override {
+    shown.push_back(title + ":" + text);
+    measuringWhenShown = link->measuring.load();
+    for (int i = 0; i < 10; ++i) CycleTick(*ctx);
+  }
+  MeasurementContext* ctx = nullptr;
+  UnitLinkState* link = nullptr;
+  std::vector<std::string> shown;
+  int measuringWhenShown = -1;
+};
+
+TEST_F(MeasureTest, AWriterFailureStopsTheRunBeforeItsMessageAndTicksBehindTheBoxDoNothing) {
+  TickingMessages boxes;
+  MeasurementContext ticking{run, history, values, link, settings, doseTable, writer, clock,
+                             boxes, view};
+  boxes.ctx = &ticking;
+  boxes.link = &link;
+  SetLocal(2013, 3, 2, 13, 5, 7);
+  StartMeasurement(ticking);
+  ASSERT_EQ(link.measuring.load(), 1);
+  for (int i = 0; i < 3; ++i) {
+    Push(4.0);
+    CycleTick(ticking);
+    CycleTick(ticking);
+    clock.Advance(1);
+  }
+  ASSERT_EQ(history.sampleCount, 3);
+
+  std::filesystem::remove(WorkingPath());  // the next row finds its copy deleted
+  for (int i = 0; i < 5; ++i) Push(4.0);   // more samples wait in the ring
+  CycleTick(ticking);
+
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.measuringWhenShown, 0);
+  // The ticks behind the box took nothing: the failed second is the last.
+  EXPECT_EQ(history.sampleCount, 4);
+  EXPECT_EQ(values.integratedCount, 16.0);
+  EXPECT_EQ(run.stoppedMark, 1);
+}
+
+}  // namespace
+}  // namespace velrix::testing
