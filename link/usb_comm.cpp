@@ -221,11 +221,17 @@ bool CommThread::Start() {
   return true;
 }
 
-void CommThread::ClosePort() { impl_->port.Close(); }
+// The thread is marked cancelled before its port goes: a read that fails
+// because the port closed must be seen as the stop it is, never as a lost
+// unit that inserts missing seconds or gives up the link.
+void CommThread::ClosePort() {
+  impl_->canceller.Cancel();
+  impl_->port.Close();
+}
 
 void CommThread::Stop() {
-  impl_->port.Close();
   impl_->canceller.Cancel();
+  impl_->port.Close();
   if (impl_->thread.joinable()) impl_->thread.join();
 }
 

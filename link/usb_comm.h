@@ -32,7 +32,7 @@ class CommThread {
   // Starts the thread once; false when it cannot be created (or was already
   // started or stopped). A restart takes a new CommThread.
   bool Start();
-  void ClosePort();        // releases a read or write in progress; the thread then fails it
+  void ClosePort();        // ends the thread's exchange: cancels it, then closes the port
   void Stop();             // close the port, cancel every wait, join; safe to repeat
   bool Finished() const;   // the thread has returned (its port could not be opened)
 
