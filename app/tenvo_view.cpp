@@ -183,12 +183,13 @@ void CTenvoView::paintEvent(QPaintEvent*) {
   // Every paint runs on the GUI thread, so a paint that finds the busy flag
   // set was entered from inside a drawing (a nested event loop): waiting for
   // the flag would wait for ever. It shows the canvas as it stands instead.
-  if (!busy_) {
+  if (!busy_ && !canvasFresh_) {
     busy_ = true;
     if (!firstPaintDone_) FirstPaint();
     RenderCanvas();
     busy_ = false;
   }
+  canvasFresh_ = false;
   QPainter screen(this);
   screen.drawImage(0, 0, canvas_);
 }
@@ -255,6 +256,12 @@ void CTenvoView::DrawTrendLocked(QPainter& p) {
   lastWindow_ = DrawTrend(p, tools_, in);
 }
 
+void CTenvoView::ShowCanvas() {
+  if (!firstPaintDone_) return;  // the first paint draws everything anyway
+  canvasFresh_ = true;
+  update();
+}
+
 void CTenvoView::RedrawPanel() {
   {
     std::lock_guard<std::mutex> lock(drawLock_);
@@ -262,7 +269,7 @@ void CTenvoView::RedrawPanel() {
     PrepareGdiPainter(p);
     DrawPanelLocked(p);
   }
-  update();
+  ShowCanvas();
 }
 
 void CTenvoView::RedrawTrend() {
@@ -272,7 +279,7 @@ void CTenvoView::RedrawTrend() {
     PrepareGdiPainter(p);
     DrawTrendLocked(p);
   }
-  update();
+  ShowCanvas();
 }
 
 void CTenvoView::PostRefresh() {
@@ -298,7 +305,7 @@ void CTenvoView::RefreshView(int) {
     lastSampleCount_ = sampleCount;
     lastClockSecond_ = now;
     busy_ = false;
-    update();
+    ShowCanvas();
   }
   OcclusionCheck();
 }

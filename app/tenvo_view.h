@@ -96,6 +96,7 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   void DrawPanelLocked(QPainter& p);
   void DrawTrendLocked(QPainter& p);
   void RedrawTrend();
+  void ShowCanvas();
   void OnButton(int id);
   bool ProbesStillShowing() const;
   void OcclusionCheck();
@@ -130,6 +131,10 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   std::mutex drawLock_;
   bool busy_ = false;
   bool firstPaintDone_ = false;
+  // Set when code outside a paint has just drawn into the canvas and asked
+  // for it to be shown: that paint only copies the canvas, instead of
+  // drawing the panel and the graph a second time.
+  bool canvasFresh_ = false;
   bool shutDown_ = false;
   QTimer* cycleTimer_ = nullptr;
   int lastSampleCount_ = -1;
