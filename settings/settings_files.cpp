@@ -157,6 +157,15 @@ int StatusReadIntervalSeconds(const PowerSettings& power) {
 // df_name.def
 
 int SaveDataFolder(const Settings& settings, UserMessages& messages) {
+  // A path is only useful whole: one with a character the file's code page
+  // cannot hold would come back naming another folder, so it is not written
+  // and the save is reported as failed.
+  bool representable = false;
+  Utf8ToCp932(settings.baseFolder, &representable);
+  if (!representable) {
+    messages.Show(kSettingsErrorTitle, kSaveDataFolderFailed);
+    return 1;
+  }
   return WriteSettingsFile(settings, kDataFolderFile, kSaveDataFolderFailed, messages,
                            [&](LineWriter& w) { w.Text(settings.baseFolder, kBaseFolderMaxBytes); });
 }

@@ -1,5 +1,7 @@
 #include "link/ui/link_dialogs.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -154,6 +156,13 @@ void CDlg_com_rty::accept() {
 
 // Power settings
 
+// The edits limit what the user types, but a value from POWevent.def that is
+// longer must reach the OK checks whole: cut to the limit, "120" would
+// silently become a valid "12".
+static int EditLimitKeeping(int limit, const QString& shown) {
+  return std::max(limit, static_cast<int>(shown.size()));
+}
+
 CDlg_power::CDlg_power(Settings& settings, UnitLinkState& link, UserMessages& messages,
                        QWidget* parent)
     : QDialog(parent), settings_(settings), link_(link), messages_(messages) {
@@ -164,7 +173,7 @@ CDlg_power::CDlg_power(Settings& settings, UnitLinkState& link, UserMessages& me
   auto* intervalRow = new QHBoxLayout;
   intervalRow->addWidget(new QLabel(QUtf8(kIntervalLabel)));
   interval_ = NewIdEdit(kIntervalEditId, QUtf8(form.intervalText));
-  interval_->setMaxLength(kIntervalEditLength);
+  interval_->setMaxLength(EditLimitKeeping(kIntervalEditLength, interval_->text()));
   intervalRow->addWidget(interval_);
   unit_ = NewIdCombo(kUnitComboId, kUnitTexts, 2, form.unitChoice);
   intervalRow->addWidget(unit_);
@@ -183,7 +192,7 @@ CDlg_power::CDlg_power(Settings& settings, UnitLinkState& link, UserMessages& me
     Row& row = rows_[shown.event];
     row.enabled = NewIdCombo(shown.comboId, kEnabledTexts, 2, values.enabledChoice);
     row.delay = NewIdEdit(shown.delayId, QUtf8(values.delayText));
-    row.delay->setMaxLength(shown.delayLength);
+    row.delay->setMaxLength(EditLimitKeeping(shown.delayLength, row.delay->text()));
     row.atEvent = NewIdCheckBox(shown.atEventId, QUtf8(kPopupBoxText));
     row.atEvent->setChecked(values.popupAtEvent);
     row.atExecution = NewIdCheckBox(shown.atExecutionId, QUtf8(kPopupBoxText));

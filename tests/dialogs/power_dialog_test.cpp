@@ -126,6 +126,25 @@ TEST_F(PowerDialogTest, TheFirstInvalidEditInOrderIsReportedAndDisabledRowsAreCh
   EXPECT_EQ(settings.power.events[kSolarRecovery].delay, 40);
 }
 
+// POWevent.def is read without range checks; a stored value too long for its
+// edit must still meet the OK checks, not be cut into a valid one.
+TEST_F(PowerDialogTest, OutOfRangeStoredValuesAreShownWholeAndRejectedOnOk) {
+  settings.power.statusIntervalValue = 100;
+  settings.power.events[kBatteryLow].delay = 120;
+  CDlg_power dialog(settings, link, messages);
+  dialog.show();
+  EXPECT_EQ(dialog.Edit(1019)->text().toStdString(), "100");
+  EXPECT_EQ(dialog.Edit(1022)->text().toStdString(), "120");
+  dialog.OkButton()->click();
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{"電源状態読み取り間隔が異常です。"});
+  dialog.Edit(1019)->setText("10");
+  dialog.OkButton()->click();
+  EXPECT_EQ(messages.Texts().back(), "バッテリー電圧低下時の処理遅延時間が異常です。");
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_FALSE(FileExists("POWevent.def"));
+  EXPECT_EQ(settings.power.statusIntervalValue, 100);
+}
+
 TEST_F(PowerDialogTest, OkWritesPowEventDefInStoredOrderAndRecomputesTheInterval) {
   CDlg_power dialog(settings, link, messages);
   dialog.show();

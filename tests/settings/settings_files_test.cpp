@@ -79,6 +79,14 @@ TEST_F(SettingsFiles, BaseFolderKeepsATrailingBlank) {
   EXPECT_EQ(settings.dataFolder, "/srv/data /Velrix");
 }
 
+TEST_F(SettingsFiles, ABaseFolderTheCodePageCannotHoldIsNotWrittenDamaged) {
+  settings.baseFolder = "/home/josé/Documents";
+  EXPECT_EQ(SaveDataFolder(settings, messages), 1);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("df_name.def")));
+  ASSERT_EQ(messages.Texts(), std::vector<std::string>{"データフォルダ名の保存を失敗しました。"});
+  EXPECT_EQ(messages.Shown()[0].title, "異常発生");
+}
+
 TEST_F(SettingsFiles, EmptyDataFolderFileLeavesBothFolders) {
   Put("df_name.def", "");
   LoadDataFolder(settings, messages);
