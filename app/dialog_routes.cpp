@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include "app/command_ids.h"
+#include "app/logo.h"
 #include "display/keyhelp/key_help_dialog.h"
 #include "display/ui/settings_dialogs.h"
 #include "link/ui/link_dialogs.h"
@@ -72,7 +73,7 @@ bool RunCommentCheckRoute(QWidget* parent, Settings& settings, UserMessages& mes
 void ShowAboutBox(QWidget* parent) {
   QMessageBox box(parent);
   box.setWindowTitle(QString::fromUtf8(kAboutTitle));
-  box.setIconPixmap(QPixmap());
+  box.setIconPixmap(QPixmap::fromImage(VelrixLogo()));
   box.setText(QString::fromUtf8(kAboutLine1) + "\n" + QString::fromUtf8(kAboutLine2));
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();

@@ -1,12 +1,15 @@
 #include "app/tenvo_app.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/logo.h"
 #include "app/main_frame.h"
 #include "app/tenvo_view.h"
 #include "platform/single_copy_lock.h"
@@ -22,6 +25,7 @@ int CTenvoApp::Run(int argc, char** argv) {
   if (!lock.Acquire()) return kExitSecondCopy;
 
   QApplication app(argc, argv);  // takes Qt's own arguments out of argv
+  QApplication::setWindowIcon(QIcon(QPixmap::fromImage(VelrixLogo())));
 
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
