@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPolygon>
+#include <QVarLengthArray>
 
 #include <cstdlib>
 
@@ -106,17 +107,36 @@ void GdiClear(QPainter& p, const DisplayTools& t, int left, int top, int right, 
 }
 
 void GdiLine(QPainter& p, int x1, int y1, int x2, int y2, const QPen& pen) {
+  // Pixel by pixel (Bresenham) from the start point up to, not including,
+  // the end point, as a pen moving on from there draws it. Qt's own aliased
+  // lines leave out whichever end has the larger coordinate, which leaves
+  // notches in box corners and gaps at the low points of the average line.
   if (x1 == x2 && y1 == y2) return;
-  p.setPen(pen);
-  if (x1 == x2) {
-    p.drawLine(x1, y1, x2, y2 > y1 ? y2 - 1 : y2 + 1);
-  } else if (y1 == y2) {
-    p.drawLine(x1, y1, x2 > x1 ? x2 - 1 : x2 + 1, y2);
-  } else {
-    // The end pixel of a slanted join is the next dot's centre; drawing it
-    // changes nothing visible.
-    p.drawLine(x1, y1, x2, y2);
+  const int dx = std::abs(x2 - x1);
+  const int dy = -std::abs(y2 - y1);
+  const int sx = x1 < x2 ? 1 : -1;
+  const int sy = y1 < y2 ? 1 : -1;
+  QVarLengthArray<QPoint, 256> points;
+  int x = x1;
+  int y = y1;
+  int err = dx + dy;
+  while (x != x2 || y != y2) {
+    points.append(QPoint(x, y));
+    const int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += sy;
+    }
   }
+  QPen square = pen;
+  square.setWidth(1);
+  square.setCapStyle(Qt::SquareCap);
+  p.setPen(square);
+  p.drawPoints(points.constData(), static_cast<int>(points.size()));
 }
 
 void GdiDottedLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& colour) {

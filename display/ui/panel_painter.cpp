@@ -144,12 +144,11 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
 
   // Step 4: retry box, its frame open where the title sits.
   GdiClear(p, t, kRetryClearLeft, kRetryClearTop, kRetryClearRight, kRetryClearBottom);
-  p.setPen(t.shadowPen);
-  p.drawLine(kRetryLeft, kRetryTop, kRetryGapLeft - 1, kRetryTop);
-  p.drawLine(kRetryGapRight, kRetryTop, kRetryRight, kRetryTop);
-  p.drawLine(kRetryRight, kRetryTop, kRetryRight, kRetryBottom);
-  p.drawLine(kRetryRight, kRetryBottom, kRetryLeft, kRetryBottom);
-  p.drawLine(kRetryLeft, kRetryBottom, kRetryLeft, kRetryTop);
+  GdiLine(p, kRetryLeft, kRetryTop, kRetryGapLeft, kRetryTop, t.shadowPen);
+  GdiLine(p, kRetryGapRight, kRetryTop, kRetryRight, kRetryTop, t.shadowPen);
+  GdiLine(p, kRetryRight, kRetryTop, kRetryRight, kRetryBottom, t.shadowPen);
+  GdiLine(p, kRetryRight, kRetryBottom, kRetryLeft, kRetryBottom, t.shadowPen);
+  GdiLine(p, kRetryLeft, kRetryBottom, kRetryLeft, kRetryTop, t.shadowPen);
   GdiText(p, t, kStatusFont, kRetryTitleX, kRetryTitleY, kRetryTitleText, t.palette[kBlack]);
   if (in.lastRetryTime != 0) {
     GdiText(p, t, kStatusFont, kRetryTextX, kRetryCountY,

@@ -46,3 +46,50 @@ TEST(Palette, EntriesAreTheLayoutColours) {
 
 }  // namespace
 }  // namespace velrix
+
+namespace velrix {
+namespace {
+
+QImage WhiteImage() {
+  QImage image(40, 40, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  return image;
+}
+
+TEST(GdiLines, EachLineHasItsStartAndNotItsEndInEveryDirection) {
+  QImage image = WhiteImage();
+  {
+    QPainter p(&image);
+    PrepareGdiPainter(p);
+    GdiLine(p, 5, 5, 15, 5, QPen(Qt::black));   // right
+    GdiLine(p, 15, 8, 5, 8, QPen(Qt::black));   // left
+    GdiLine(p, 30, 20, 30, 10, QPen(Qt::black));  // up
+  }
+  EXPECT_EQ(QColor(image.pixel(5, 5)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(14, 5)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(15, 5)), QColor(Qt::white));
+  EXPECT_EQ(QColor(image.pixel(15, 8)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(6, 8)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(5, 8)), QColor(Qt::white));
+  EXPECT_EQ(QColor(image.pixel(30, 20)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(30, 11)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(30, 10)), QColor(Qt::white));
+}
+
+// The average line joins point to point; where two steep segments meet at a
+// low point, the second segment's start closes the V.
+TEST(GdiLines, AJoinedPolylineHasNoGapAtALowPoint) {
+  QImage image = WhiteImage();
+  {
+    QPainter p(&image);
+    PrepareGdiPainter(p);
+    GdiLine(p, 10, 5, 12, 20, QPen(Qt::black));
+    GdiLine(p, 12, 20, 14, 5, QPen(Qt::black));
+  }
+  EXPECT_EQ(QColor(image.pixel(12, 20)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(10, 5)), QColor(Qt::black));
+  EXPECT_EQ(QColor(image.pixel(14, 5)), QColor(Qt::white));
+}
+
+}  // namespace
+}  // namespace velrix

@@ -50,6 +50,21 @@ TEST_F(PanelFixture, TopBoxesAreFilledAndTheirProbesRecordTheFill) {
   testing::SavePicture(image, "panel_idle.png");
 }
 
+// A line stops one pixel short of its end and no shorter, so the corners of
+// the boxes and of the retry frame close.
+TEST_F(PanelFixture, BoxAndRetryFrameCornersAreClosed) {
+  Draw();
+  EXPECT_TRUE(IsRgb(image, 353, 3, 180, 180, 180));    // outer top edge to right - 1
+  EXPECT_TRUE(IsRgb(image, 61, 121, 180, 180, 180));   // outer left edge from bottom
+  EXPECT_TRUE(IsRgb(image, 61, 120, 150, 150, 150));   // inner left edge from bottom - 1
+  EXPECT_TRUE(IsRgb(image, 351, 119, 110, 110, 110));  // shadow along the bottom
+  EXPECT_TRUE(IsRgb(image, 352, 119, 110, 110, 110));  // shadow down the right
+  EXPECT_TRUE(IsRgb(image, 704, 615, 110, 110, 110));  // retry frame, up to its title gap
+  EXPECT_TRUE(IsRgb(image, 705, 615, 220, 220, 220));
+  EXPECT_TRUE(IsRgb(image, 830, 655, 110, 110, 110));  // bottom-right corner
+  EXPECT_TRUE(IsRgb(image, 640, 615, 110, 110, 110));
+}
+
 TEST_F(PanelFixture, SunkenBoxEdgesAreDrawnAtTheirPlaces) {
   Draw();
   // Left box at 60, 3, 294 x 118: outline, outer and inner edges, shadow.

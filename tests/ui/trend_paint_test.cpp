@@ -67,6 +67,13 @@ TEST_F(TrendPaintFixture, EmptyGraphHasTheDarkPlotAreaGridsAndLabels) {
   testing::SavePicture(image, "trend_empty.png");
 }
 
+TEST_F(TrendPaintFixture, ThePlotFrameIsClosedAtItsRightCorners) {
+  Draw();
+  EXPECT_TRUE(IsRgb(image, 959, 145, 255, 255, 255));
+  EXPECT_TRUE(IsRgb(image, 959, 585, 255, 255, 255));
+  EXPECT_TRUE(IsRgb(image, 960, 585, 255, 255, 255));
+}
+
 TEST_F(TrendPaintFixture, LivePointsAreCyanRetrySecondsRedAndANowLineFollows) {
   Fill(61, 5.0);
   history->slots[30].missing = 1;
