@@ -11,9 +11,10 @@ void QtUserMessages::Show(const std::string& title, const std::string& text) {
   const QString qtitle = QString::fromStdString(title);
   const QString qtext = QString::fromStdString(text);
   if (QThread::currentThread() != qApp->thread()) {
-    QPointer<QWidget> owner = owner_;
-    QMetaObject::invokeMethod(qApp, [owner, title, text] {
-      ShowDetachedMessage(owner.data(), title, text);
+    // The owner belongs to the GUI thread and is not read from here; a box
+    // posted from another thread stands on its own.
+    QMetaObject::invokeMethod(qApp, [title, text] {
+      ShowDetachedMessage(nullptr, title, text);
     }, Qt::QueuedConnection);
     return;
   }
