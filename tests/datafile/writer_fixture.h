@@ -8,6 +8,7 @@
 
 #include "datafile/data_file_writer.h"
 #include "platform/cp932.h"
+#include "tests/support/data_file_fixture.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/temp_folder.h"
 
@@ -22,11 +23,7 @@ class CountingStop final : public DataFileFailureStop {
 class WriterTest : public ::testing::Test {
  protected:
   WriterTest() {
-    settings.programFolder = temp.slash() + "program/";
-    settings.dataFolder = temp.path() + "/documents/Velrix";
-    std::filesystem::create_directories(settings.programFolder);
-    settings.comment.computerName = "PC-01";
-    settings.comment.unitNumber = "0001";
+    UseTestFolders(settings, temp);
     settings.comment.comment = "屋上";
   }
 
@@ -45,8 +42,7 @@ class WriterTest : public ::testing::Test {
 
   // The expected header for the settings above (line 4 given).
   static std::string Header(const std::string& line4Utf8 = "屋上") {
-    return "2.00\r\nPC-01\r\n0001\r\n" + Utf8ToCp932(line4Utf8) + "\r\n" +
-           Utf8ToCp932("時刻,カウント値,リトライ,電源ステータス") + "\r\n";
+    return ExpectedHeader(line4Utf8);
   }
 
   TempFolder temp;

@@ -28,11 +28,7 @@ inline constexpr double kLinkUpLimitSeconds = 15.0;
 class LiveUnitTest : public ::testing::Test {
  protected:
   LiveUnitTest() {
-    settings.programFolder = temp.slash() + "program/";
-    settings.dataFolder = temp.path() + "/documents/Velrix";
-    std::filesystem::create_directories(settings.programFolder);
-    settings.comment.computerName = "PC-01";
-    settings.comment.unitNumber = "0001";
+    UseTestFolders(settings, temp);
     settings.displayUnits.averageSeconds = 60;
   }
   void TearDown() override {
@@ -130,17 +126,7 @@ inline std::vector<ParsedRow> ParseRows(const std::vector<std::string>& rows) {
 }
 
 inline std::vector<std::string> FileRows(const std::string& path) {
-  std::vector<std::string> lines;
-  const std::string bytes = ReadBytes(path);
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    std::size_t end = bytes.find("\r\n", pos);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  if (lines.size() <= 5) return {};
-  return std::vector<std::string>(lines.begin() + 5, lines.end());
+  return DataRows(ReadBytes(path));
 }
 
 inline int SecondOfDay(const std::string& hhmmss) {

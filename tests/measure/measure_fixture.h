@@ -12,6 +12,7 @@
 #include "datafile/working_copy.h"
 #include "measure/measurement.h"
 #include "platform/cp932.h"
+#include "tests/support/data_file_fixture.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/temp_folder.h"
 
@@ -47,11 +48,7 @@ class RecordingView final : public MeasurementView {
 class MeasureTest : public ::testing::Test {
  protected:
   MeasureTest() {
-    settings.programFolder = temp.slash() + "program/";
-    settings.dataFolder = temp.path() + "/documents/Velrix";
-    std::filesystem::create_directories(settings.programFolder);
-    settings.comment.computerName = "PC-01";
-    settings.comment.unitNumber = "0001";
+    UseTestFolders(settings, temp);
     settings.comment.comment = "屋上";
     settings.displayUnits.averageSeconds = 60;
     link.linkStatus.store(kLinkOk);
@@ -81,22 +78,9 @@ class MeasureTest : public ::testing::Test {
   std::string WorkingPath() const { return settings.programFolder + "data.tmp"; }
   std::string DataPath(const std::string& tail) const { return settings.dataFolder + "/" + tail; }
   static std::string Header(const std::string& line4Utf8 = "屋上") {
-    return "2.00\r\nPC-01\r\n0001\r\n" + Utf8ToCp932(line4Utf8) + "\r\n" +
-           Utf8ToCp932("時刻,カウント値,リトライ,電源ステータス") + "\r\n";
+    return ExpectedHeader(line4Utf8);
   }
-  // The rows of a data file, without the header and line ends.
-  static std::vector<std::string> Rows(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-      std::size_t end = bytes.find("\r\n", pos);
-      if (end == std::string::npos) end = bytes.size();
-      lines.push_back(bytes.substr(pos, end - pos));
-      pos = end + 2;
-    }
-    if (lines.size() <= 5) return {};
-    return std::vector<std::string>(lines.begin() + 5, lines.end());
-  }
+  static std::vector<std::string> Rows(const std::string& bytes) { return DataRows(bytes); }
 
   TempFolder temp;
   Settings settings;
