@@ -8,6 +8,10 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libqt6multimedia6
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
+  locales libglib2.0-dev
+  clang libclang-rt-14-dev
+  dpkg-dev desktop-file-utils fakeroot file
+  xvfb xauth
 )
 
 missing=()

@@ -101,10 +101,13 @@ int Run(const Options& options) {
   const Clock& clock = DefaultClock();
 
   // Rows a killed predecessor left uncommitted go to their dated file first.
+  // The note names the dated file only until the recovery commits it, so it
+  // is read first.
   const std::string workingPath = WorkingCopyPath(options.programFolder);
+  const std::string pendingTarget = ReadWorkingTarget(workingPath);
   if (RecoverWorkingCopy(workingPath) == RecoveryResult::Copied) {
     std::fprintf(stderr, "%s: recovered uncommitted rows into %s\n", kProgramName,
-                 ReadWorkingTarget(workingPath).c_str());
+                 pendingTarget.c_str());
   }
 
   auto link = std::make_unique<UnitLinkState>();

@@ -127,6 +127,15 @@ TEST(Recorder, KilledMidMeasurementItsRowsReachTheDatedFileAtTheNextStart) {
   const auto recovered = FileRows(firstDated);
   ASSERT_GE(recovered.size(), written.size());
   EXPECT_TRUE(std::equal(written.begin(), written.end(), recovered.begin()));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return ReadBytes(temp.File("second.err")).find("recording into") != std::string::npos;
+      },
+      40.0));
+  EXPECT_NE(ReadBytes(temp.File("second.err"))
+                .find("recovered uncommitted rows into " + firstDated + "\n"),
+            std::string::npos)
+      << ReadBytes(temp.File("second.err"));
 
   ASSERT_TRUE(WaitFor(
       [&] {
