@@ -31,6 +31,7 @@
 #include "app/main_frame.h"
 #include "app/tenvo_view.h"
 #include "link/unit_link_state.h"
+#include "platform/c_format.h"
 #include "platform/system_info.h"
 #include "settings/settings_files.h"
 #include "sim/sim_unit.h"
@@ -282,6 +283,7 @@ int main(int argc, char** argv) {
   // Nothing needs a display: the window is drawn into pictures.
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  velrix::UseCNumbers();
 
   velrix::ToolOptions options;
   if (!velrix::ParseToolOptions(argc, argv, &options)) {

@@ -12,6 +12,7 @@
 #include "app/logo.h"
 #include "app/main_frame.h"
 #include "app/tenvo_view.h"
+#include "platform/c_format.h"
 #include "platform/single_copy_lock.h"
 #include "platform/stop_signals.h"
 
@@ -25,6 +26,7 @@ int CTenvoApp::Run(int argc, char** argv) {
   if (!lock.Acquire()) return kExitSecondCopy;
 
   QApplication app(argc, argv);  // takes Qt's own arguments out of argv
+  UseCNumbers();                 // Qt has just adopted the environment's locale
   QApplication::setWindowIcon(QIcon(QPixmap::fromImage(VelrixLogo())));
 
   std::vector<std::string> args;

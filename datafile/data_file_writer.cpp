@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "datafile/working_copy.h"
+#include "platform/c_format.h"
 #include "platform/cp932.h"
 
 namespace velrix {
@@ -141,8 +142,8 @@ int FillRestOfDay(DataFileWriter& writer, const DataFileEnv& env, std::uint8_t m
 MeasurementFileList::MeasurementFileList() { entries.reserve(kMeasurementFileListReserve); }
 
 int FormatDataRow(char* buffer, int secondOfDay, double count, int missing, int power) {
-  const int n = std::snprintf(buffer, kDataRowMaxBytes, kRowFormat, secondOfDay / 3600,
-                              (secondOfDay / 60) % 60, secondOfDay % 60, count, missing, power);
+  const int n = CFormat(buffer, kDataRowMaxBytes, kRowFormat, secondOfDay / 3600,
+                  (secondOfDay / 60) % 60, secondOfDay % 60, count, missing, power);
   return n < static_cast<int>(kDataRowMaxBytes) ? n : static_cast<int>(kDataRowMaxBytes) - 1;
 }
 

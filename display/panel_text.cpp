@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "display/value_format.h"
+#include "platform/c_format.h"
 
 namespace velrix {
 namespace {
@@ -28,7 +29,7 @@ std::string Printf(const char* format, ...) {
   char buffer[256];
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  const int n = CFormatV(buffer, sizeof buffer, format, args);
   va_end(args);
   if (n < 0) return std::string();
   return std::string(buffer, static_cast<std::size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/c_format.h"
+
 namespace velrix {
 namespace {
 
@@ -48,10 +50,10 @@ std::string FormatNumber(const std::string& format, double value) {
   const char* f = IsPlainFloatFormat(format) ? format.c_str() : kFallbackFormat;
   // Sized from what snprintf reports, so a value far wider than its field
   // (1e300 in "%14.3lf") is printed in full instead of overrunning a buffer.
-  const int needed = std::snprintf(nullptr, 0, f, value);
+  const int needed = CFormat(nullptr, 0, f, value);
   if (needed <= 0) return std::string();
   std::string out(static_cast<std::size_t>(needed) + 1, '\0');
-  std::snprintf(out.data(), out.size(), f, value);
+  CFormat(out.data(), out.size(), f, value);
   out.resize(static_cast<std::size_t>(needed));
   return out;
 }

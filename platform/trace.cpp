@@ -6,6 +6,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/c_format.h"
+
 namespace velrix {
 namespace {
 
@@ -36,7 +38,7 @@ void TraceF(const char* format, ...) {
   char buffer[512];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(buffer, sizeof buffer, format, args);
+  CFormatV(buffer, sizeof buffer, format, args);
   va_end(args);
   Trace(buffer);
 }
