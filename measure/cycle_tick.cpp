@@ -111,8 +111,16 @@ void CycleTick(MeasurementContext& ctx) {
              history.sampleCount < expected - 1) {
     if (run.behindTicks < kCorrectionTicks) run.behindTicks += 1;
     if (run.behindTicks >= kCorrectionTicks) {
-      // The fill keeps the flags of the last sample taken.
-      history.slots[SlotOf(history.sampleCount)].count = ctx.values.movingAverage;
+      // A merge half done (the clock stepped since it was armed) already
+      // holds its first sample in this slot: that sample completes the
+      // second instead of being overwritten, and the next sample must not be
+      // added onto whatever the following slot holds from an earlier run.
+      if (run.mergeState == MergeState::Merging) {
+        run.mergeState = MergeState::Idle;
+      } else {
+        // The fill keeps the flags of the last sample taken.
+        history.slots[SlotOf(history.sampleCount)].count = ctx.values.movingAverage;
+      }
       history.sampleCount += 1;
     }
   }

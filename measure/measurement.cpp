@@ -87,11 +87,17 @@ void StopMeasurement(MeasurementContext& ctx) {
 void StopMeasurementAfterFailure(MeasurementContext& ctx) { MarkStopped(ctx); }
 
 void MeasurementChecks(MeasurementContext& ctx) {
-  // 1. Automatic start, at most once per program run.
+  // 1. Automatic start, at most once per program run. Switched on while the
+  // user's own measurement runs, it has nothing left to start: the state
+  // must not claim that run (or the user's next) as automatic.
   if (ctx.settings.autoStart == 1 && ctx.run.autoStartState == AutoStartState::Armed &&
       ctx.link.linkStatus.load() == kLinkOk) {
-    ctx.run.autoStartState = AutoStartState::Starting;
-    StartMeasurement(ctx);
+    if (ctx.link.measuring.load() == 1) {
+      ctx.run.autoStartState = AutoStartState::ManualAfterAuto;
+    } else {
+      ctx.run.autoStartState = AutoStartState::Starting;
+      StartMeasurement(ctx);
+    }
   }
   // 2. Link failure. The rows written so far are committed as a user stop
   // commits them: a lost link must not lose the day's data with it.

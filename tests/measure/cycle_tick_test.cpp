@@ -190,6 +190,34 @@ TEST_F(MeasureTest, NothingIsFilledUntil7200BehindTicksThenEachBehindTickFills) 
   EXPECT_EQ(Rows(ReadBytes(WorkingPath())).back(), "10:00:03,0006.000,1,2");
 }
 
+// The clock steps forward between the tick that takes a merge's first sample
+// and the next: the half-merged second is completed by that sample, and the
+// slots keep nothing of the earlier measurement that left 1000 in them.
+TEST_F(MeasureTest, AFillDuringAHalfDoneMergeKeepsItsSampleAndNoStaleValue) {
+  for (auto& slot : history.slots) slot.count = 1000.0;
+  run.behindTicks = kCorrectionTicks;
+  Start();
+  for (int i = 0; i < 3; ++i) Second(4.0);
+  run.mergeState = MergeState::Armed;
+  Push(5.0);
+  Tick();
+  ASSERT_EQ(run.mergeState, MergeState::Merging);
+  clock.Advance(4);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 4);
+  EXPECT_EQ(history.slots[3].count, 5.0);
+  EXPECT_EQ(run.mergeState, MergeState::Idle);
+  Push(6.0);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 5);
+  EXPECT_EQ(history.slots[4].count, 6.0);
+  StopMeasurement(ctx);
+  const auto rows = Rows(ReadBytes(writer.datedPath));
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[3].substr(9), "0005.000,0,0");
+  EXPECT_EQ(rows[4].substr(9), "0006.000,0,0");
+}
+
 TEST_F(MeasureTest, BehindTicksCountOverTheProgramsLifeNotPerMeasurement) {
   run.behindTicks = kCorrectionTicks;
   Start();

@@ -150,6 +150,19 @@ TEST_F(MeasureTest, AutomaticStartSkipsTheCommentCheckAndWritesAuto) {
   EXPECT_EQ(link.measuring.load(), 0);
 }
 
+TEST_F(MeasureTest, AutomaticStartSwitchedOnDuringAManualRunLabelsNoFileAuto) {
+  Start();
+  settings.autoStart = 1;
+  MeasurementChecks(ctx);
+  StopMeasurement(ctx);
+  MeasurementChecks(ctx);  // the user stopped: nothing starts by itself
+  EXPECT_EQ(link.measuring.load(), 0);
+  clock.Advance(10);
+  Start();
+  EXPECT_EQ(view.commentChecks, 2);
+  EXPECT_EQ(ReadBytes(WorkingPath()), Header());
+}
+
 TEST_F(MeasureTest, AutomaticStartIsOffUnlessTheSettingIsOne) {
   settings.autoStart = 0;
   MeasurementChecks(ctx);
