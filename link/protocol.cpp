@@ -94,6 +94,9 @@ void StoreSample(UnitLinkState& s, double count, std::uint8_t missing) {
 }
 
 void GapCheck(UnitLinkState& s, ClockSeconds now, GapCheckForm form) {
+  // After a stop the silence is the unit obeying StopCount: nothing is
+  // missing, and a resync would start its counting again while idle.
+  if (s.measuring.load() == 0) return;
   if (s.storedSamples.load() == 0) {
     s.collectStart.store(now);
     if (form == GapCheckForm::CountFrame) s.lastFrameTime.store(now);

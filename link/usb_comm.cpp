@@ -70,6 +70,8 @@ bool Handshake(LinkContext& ctx, bool* countingStarted) {
 // False when the pass ends here.
 bool StartCountingIfDue(LinkContext& ctx, bool* countingStarted) {
   UnitLinkState& s = ctx.state;
+  // A resync asked for just before a stop has nothing left to resume.
+  if (s.measuring.load() == 0) s.resyncWanted.store(0);
   const bool resync = s.resyncWanted.load() == 1;
   if (!((s.measuring.load() == 1 && !*countingStarted) || resync)) return true;
   if (!resync) {

@@ -223,6 +223,35 @@ TEST_F(CommThreadTest, AThreeSecondSilenceInsertsMissingSecondsAndRestartsCounti
   EXPECT_LE(behind, 2);
 }
 
+// The user stops just after a count frame and the unit answers slowly: the
+// wait for a frame that StopCount has cancelled runs into its time-out. That
+// silence is no gap: nothing is inserted and counting is not started again.
+TEST_F(CommThreadTest, AStopJustAfterAFrameFromASlowUnitLeavesTheUnitIdle) {
+  sim::SimConfig config;
+  config.replyDelayMs = 450;
+  StartUnit(config);
+  StartLinkAndWaitOk();
+  s_.statusReadInterval = 3600;
+  s_.measuring = 1;
+  ASSERT_TRUE(WaitSamples(2));
+  const int before = s_.storedSamples.load();
+  ASSERT_TRUE(WaitSamples(before + 1));
+  s_.measuring = 0;
+  const int atStop = s_.storedSamples.load();
+  ASSERT_TRUE(WaitUntil([&] { return s_.collecting.load() == 0; }, kSamplesLimitMs));
+  // Room for a resync, its StartCount and a few of the frames that follow.
+  std::this_thread::sleep_for(std::chrono::seconds(5));
+  EXPECT_EQ(unit_->CommandsReceived(kCodeStartCount), 1);
+  EXPECT_FALSE(unit_->Counting());
+  EXPECT_EQ(s_.resyncWanted.load(), 0);
+  const int stored = s_.storedSamples.load();
+  EXPECT_LE(stored, atStop + 1);  // at most the frame the stop overtook
+  for (int k = atStop; k < stored; ++k) {
+    EXPECT_EQ(s_.sampleRing[k % kSampleRingSize].missing.load(), 0);
+  }
+  EXPECT_EQ(s_.linkStatus.load(), kLinkOk);
+}
+
 TEST_F(CommThreadTest, StatusByte0x30MakesThePowerStatusOfNewSamplesTwo) {
   sim::SimConfig config;
   config.batteryLow = true;
