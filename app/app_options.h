@@ -6,16 +6,22 @@
 
 namespace velrix {
 
+inline constexpr char kAppProgramName[] = "velrix";
+
+// What --help prints, and a bad argument on standard error.
+extern const char kAppUsage[];
+
 struct AppOptions {
-  std::string programFolder;  // ends with '/'; the executable's folder unless given
+  std::string programFolder;  // --program-folder DIR; empty until the default is chosen,
+                              // then ends with '/'
   std::string port;           // --port DEVICE: the unit's serial device
   bool simulate = false;      // --simulate: run on the in-process simulated unit
   std::string screenshot;     // --screenshot FILE: write the window to a PNG after a while, then close
   int screenshotAfterMs = 0;
 };
 
-// Parses the arguments after the program name. On a bad argument returns
-// false with a message.
+// Parses the arguments after the program name (--help and --version are
+// answered before). On a bad argument returns false with a message.
 bool ParseAppOptions(const std::vector<std::string>& args, AppOptions* options,
                      std::string* error);
 

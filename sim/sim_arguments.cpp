@@ -113,7 +113,8 @@ std::string SimUsage() {
       "  --short-start          answer StartCount with 50 00 instead of 50 FF\n"
       "Other:\n"
       "  --link PATH            symbolic link to the device at PATH\n"
-      "  --help                 this text\n";
+      "  --help                 this text\n"
+      "  --version              the program's version\n";
 }
 
 bool ParseSimArguments(const std::vector<std::string>& args, SimConfig* config,

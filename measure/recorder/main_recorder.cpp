@@ -5,7 +5,7 @@
 // application would show on standard error, and ends on SIGTERM or SIGINT
 // with a commit, so the dated file holds every second recorded.
 //
-//   velrix-recorder [--port DEVICE] [--program-folder DIR]
+//   velrix-recorder [--port DEVICE] [--program-folder DIR] | --help | --version
 
 #include <chrono>
 #include <csignal>
@@ -25,6 +25,8 @@
 #include "measure/measurement.h"
 #include "measure/measurement_run.h"
 #include "platform/clock.h"
+#include "platform/command_line.h"
+#include "platform/program_folder.h"
 #include "platform/system_info.h"
 #include "platform/user_messages.h"
 #include "settings/settings.h"
@@ -38,12 +40,14 @@ constexpr char kUsage[] =
     "usage: velrix-recorder [--port DEVICE] [--program-folder DIR]\n"
     "  --port DEVICE         the unit's serial device (default: search the USB bus)\n"
     "  --program-folder DIR  settings, conversion table and working copy\n"
-    "                        (default: the folder of this program)\n"
+    "                        (default: the folder of this program; when installed,\n"
+    "                        $XDG_DATA_HOME/Velrix, usually ~/.local/share/Velrix)\n"
+    "  --help                this text\n"
+    "  --version             the program's version\n"
     "Records until SIGTERM or SIGINT, then commits the data file and exits 0.\n";
 constexpr auto kSignalPoll = std::chrono::milliseconds(50);
 constexpr int kExitOk = 0;
 constexpr int kExitWriteFailed = 1;
-constexpr int kExitUsage = 2;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -74,17 +78,18 @@ struct Options {
   std::string programFolder;
 };
 
-bool ParseOptions(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if ((arg == "--port" || arg == "--program-folder") && i + 1 < argc) {
-      (arg == "--port" ? options->port : options->programFolder) = argv[++i];
+// The arguments after the program's name; --help and --version are answered
+// before. On a bad argument returns false with a message.
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if ((arg == "--port" || arg == "--program-folder") && i + 1 < args.size()) {
+      (arg == "--port" ? options->port : options->programFolder) = args[++i];
     } else {
+      *error = "unknown or incomplete argument: " + arg;
       return false;
     }
   }
-  if (options->programFolder.empty()) options->programFolder = ExecutableFolder();
-  if (options->programFolder.back() != '/') options->programFolder += '/';
   return true;
 }
 
@@ -166,15 +171,19 @@ int Run(const Options& options) {
 }  // namespace velrix
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const velrix::HelpOrVersion asked = velrix::FindHelpOrVersion(args);
+  if (asked != velrix::HelpOrVersion::None) {
+    return velrix::AnswerHelpOrVersion(asked, velrix::kProgramName, velrix::kUsage);
+  }
   velrix::Options options;
-  if (argc == 2 && std::string(argv[1]) == "--help") {
-    std::fputs(velrix::kUsage, stdout);
-    return velrix::kExitOk;
+  std::string error;
+  if (!velrix::ParseOptions(args, &options, &error)) {
+    return velrix::RejectArguments(velrix::kProgramName, error, velrix::kUsage);
   }
-  if (!velrix::ParseOptions(argc, argv, &options)) {
-    std::fputs(velrix::kUsage, stderr);
-    return velrix::kExitUsage;
-  }
+  options.programFolder =
+      velrix::PrepareProgramFolder(options.programFolder, velrix::ExecutableFolder(), &error);
+  if (!error.empty()) std::fprintf(stderr, "%s: %s\n", velrix::kProgramName, error.c_str());
   std::signal(SIGTERM, velrix::OnStopSignal);
   std::signal(SIGINT, velrix::OnStopSignal);
   return velrix::Run(options);

@@ -8,11 +8,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "sim/sim_unit.h"
 
 namespace {
 
-constexpr int kExitBadArguments = 2;
+constexpr char kProgramName[] = "velrix-unitsim";
 constexpr int kExitCannotStart = 1;
 // How often the main thread looks for a signal or a scheduled hang-up.
 constexpr auto kWatchInterval = std::chrono::milliseconds(100);
@@ -25,17 +26,14 @@ extern "C" void OnStopSignal(int signal) { g_stopSignal = signal; }
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string& a : args) {
-    if (a == "--help" || a == "-h") {
-      std::fputs(velrix::sim::SimUsage().c_str(), stdout);
-      return 0;
-    }
+  const velrix::HelpOrVersion asked = velrix::FindHelpOrVersion(args);
+  if (asked != velrix::HelpOrVersion::None) {
+    return velrix::AnswerHelpOrVersion(asked, kProgramName, velrix::sim::SimUsage());
   }
   velrix::sim::SimConfig config;
   std::string error;
   if (!velrix::sim::ParseSimArguments(args, &config, &error)) {
-    std::fprintf(stderr, "velrix-unitsim: %s\n", error.c_str());
-    return kExitBadArguments;
+    return velrix::RejectArguments(kProgramName, error, velrix::sim::SimUsage());
   }
 
   std::signal(SIGINT, OnStopSignal);
@@ -43,7 +41,7 @@ int main(int argc, char** argv) {
 
   velrix::sim::SimUnit unit(config);
   if (!unit.Start(&error)) {
-    std::fprintf(stderr, "velrix-unitsim: %s\n", error.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
     return kExitCannotStart;
   }
   // Scripts read this line to learn which device to open.

@@ -1,0 +1,106 @@
+#include "platform/program_folder.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace velrix {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kDataHomeBelowHome[] = "/.local/share";
+// A copy is written under this suffix and renamed into place, so a start that
+// is killed mid-copy leaves no half conversion table that a later start
+// would keep as the user's own.
+constexpr char kPartialSuffix[] = ".part";
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+bool CopyOneFile(const fs::path& from, const fs::path& to, std::string* error) {
+  std::error_code ec;
+  if (fs::exists(to, ec)) return true;
+  const fs::path partial = to.string() + kPartialSuffix;
+  if (!fs::copy_file(from, partial, fs::copy_options::overwrite_existing, ec)) {
+    *error = "cannot copy " + from.string() + " to " + partial.string() + ": " + ec.message();
+    return false;
+  }
+  fs::rename(partial, to, ec);
+  if (ec) {
+    *error = "cannot rename " + partial.string() + " to " + to.string() + ": " + ec.message();
+    fs::remove(partial, ec);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string UserProgramFolder(const char* xdgDataHome, const char* home) {
+  std::string dataHome;
+  if (xdgDataHome != nullptr && xdgDataHome[0] == '/') {
+    dataHome = xdgDataHome;
+  } else {
+    dataHome = std::string(home != nullptr ? home : "") + kDataHomeBelowHome;
+  }
+  return WithSlash(WithSlash(dataHome) + kUserProgramFolderName);
+}
+
+ProgramFolderFacts ReadProgramFolderFacts(const std::string& executableFolder) {
+  ProgramFolderFacts facts;
+  facts.executableFolder = WithSlash(executableFolder);
+  facts.executableFolderWritable = access(facts.executableFolder.c_str(), W_OK) == 0;
+  const fs::path shipped =
+      fs::path(facts.executableFolder + kShippedFolderFromExecutable).lexically_normal();
+  std::error_code ec;
+  if (fs::is_directory(shipped, ec)) facts.shippedFolder = WithSlash(shipped.string());
+  facts.userFolder = UserProgramFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+  return facts;
+}
+
+std::string ChooseProgramFolder(const std::string& given, const ProgramFolderFacts& facts) {
+  if (!given.empty()) return WithSlash(given);
+  const bool installed = !facts.shippedFolder.empty();
+  if (installed || !facts.executableFolderWritable) return facts.userFolder;
+  return facts.executableFolder;
+}
+
+bool FillProgramFolder(const std::string& folder, const std::string& shippedFolder,
+                       std::string* error) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder, ec)) {
+    *error = "cannot make the program folder " + folder;
+    return false;
+  }
+  if (shippedFolder.empty()) return true;
+  fs::directory_iterator shipped(shippedFolder, ec);
+  if (ec) {
+    *error = "cannot read the shipped folder " + shippedFolder + ": " + ec.message();
+    return false;
+  }
+  bool whole = true;
+  for (const fs::directory_entry& entry : shipped) {
+    std::error_code typeError;
+    if (!entry.is_regular_file(typeError)) continue;
+    if (!CopyOneFile(entry.path(), fs::path(folder) / entry.path().filename(), error)) whole = false;
+  }
+  return whole;
+}
+
+std::string PrepareProgramFolder(const std::string& given, const std::string& executableFolder,
+                                 std::string* error) {
+  error->clear();
+  const ProgramFolderFacts facts = ReadProgramFolderFacts(executableFolder);
+  const std::string folder = ChooseProgramFolder(given, facts);
+  if (folder == facts.userFolder || !facts.shippedFolder.empty()) {
+    FillProgramFolder(folder, facts.shippedFolder, error);
+  }
+  return folder;
+}
+
+}  // namespace velrix
