@@ -8,17 +8,27 @@
 namespace velrix {
 
 void QtUserMessages::Show(const std::string& title, const std::string& text) {
-  const QString qtitle = QString::fromStdString(title);
-  const QString qtext = QString::fromStdString(text);
+  // The main widget is read on the GUI thread only.
   if (QThread::currentThread() != qApp->thread()) {
-    // The owner belongs to the GUI thread and is not read from here; a box
-    // posted from another thread stands on its own.
+    ShowOver(nullptr, title, text);
+    return;
+  }
+  ShowOver(main_.isNull() ? nullptr : HandleOf(main_->window()), title, text);
+}
+
+void QtUserMessages::ShowOver(WindowHandle owner, const std::string& title,
+                              const std::string& text) {
+  if (QThread::currentThread() != qApp->thread()) {
+    // A box posted from another thread cannot know whether its owner still
+    // exists when it is shown, so it stands on its own.
     QMetaObject::invokeMethod(qApp, [title, text] {
       ShowDetachedMessage(nullptr, title, text);
     }, Qt::QueuedConnection);
     return;
   }
-  QMessageBox::information(owner_.data(), qtitle, qtext, QMessageBox::Ok);
+  auto* parent = static_cast<QWidget*>(const_cast<void*>(owner));
+  QMessageBox::information(parent, QString::fromStdString(title), QString::fromStdString(text),
+                           QMessageBox::Ok);
 }
 
 void ShowDetachedMessage(QWidget* owner, const std::string& title, const std::string& text) {

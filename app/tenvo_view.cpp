@@ -71,7 +71,7 @@ CTenvoView::CTenvoView(UnitLinkState& link, const AppOptions& options, UserMessa
     : link_(link),
       options_(options),
       clock_(clock != nullptr ? *clock : DefaultClock()),
-      ownMessages_(messages == nullptr ? std::make_unique<QtUserMessages>() : nullptr),
+      ownMessages_(messages == nullptr ? std::make_unique<QtUserMessages>(this) : nullptr),
       messages_(messages != nullptr ? messages : ownMessages_.get()),
       doseTable_(std::make_unique<DoseTable>()),
       history_(std::make_unique<LiveHistory>()),
@@ -90,9 +90,11 @@ void CTenvoView::StartUp() {
   tools_ = CreateDisplayTools();
 
   // Program folder, base and data folder, then the settings and the table.
+  // The window is not up yet: what start-up reports stands alone.
+  MessagesOver standalone(*messages_, nullptr);
   SetDefaultFolders(settings_, options_.programFolder, DocumentsFolder());
-  LoadSettingsAtStartup(settings_, link_, MachineName(), *messages_);
-  LoadDoseTable(*doseTable_, settings_.programFolder, *messages_);
+  LoadSettingsAtStartup(settings_, link_, MachineName(), standalone);
+  LoadDoseTable(*doseTable_, settings_.programFolder, standalone);
   run_.shownVersion = kDataFileVersion;
 
   // Rows that a crashed or killed copy wrote but never committed reach their
@@ -111,7 +113,7 @@ void CTenvoView::StartUp() {
     if (simUnit_->Start(&error)) {
       linkConfig_.overridePort = simUnit_->DevicePath();
     } else {
-      messages_->Show("システム異常", "模擬ユニットを開始できません: " + error);
+      standalone.Show("システム異常", "模擬ユニットを開始できません: " + error);
     }
   } else {
     linkConfig_.overridePort = options_.port;

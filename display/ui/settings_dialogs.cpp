@@ -82,7 +82,7 @@ QHBoxLayout* OkCancelRow(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel
 
 CDlgDspSet::CDlgDspSet(DisplayUnitSettings& settings, UserMessages& messages, SaveFn save,
                        QWidget* parent)
-    : QDialog(parent), settings_(settings), messages_(messages), save_(std::move(save)) {
+    : QDialog(parent), settings_(settings), messages_(messages, static_cast<QWidget*>(this)), save_(std::move(save)) {
   setWindowTitle(Utf8(kDisplayUnitDialogTitle));
   auto* layout = new QVBoxLayout(this);
 

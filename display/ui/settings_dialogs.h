@@ -42,7 +42,7 @@ class CDlgDspSet : public QDialog {
 
  private:
   DisplayUnitSettings& settings_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   SaveFn save_;
   std::map<int, QRadioButton*> radios_;
   QButtonGroup* integratedGroup_ = nullptr;

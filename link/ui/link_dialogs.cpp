@@ -83,7 +83,7 @@ QComboBox* NewIdCombo(int id, const char* const* texts, int count, int choice) {
 
 CDlg_usb_com::CDlg_usb_com(const Settings& settings, UnitLinkState& link, UserMessages& messages,
                            QWidget* parent)
-    : QDialog(parent), settings_(settings), link_(link), messages_(messages) {
+    : QDialog(parent), settings_(settings), link_(link), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kComNumberDialogTitle));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QUtf8(kComText1)));
@@ -107,7 +107,7 @@ void CDlg_usb_com::accept() {
 
 CDlg_com_rty::CDlg_com_rty(const Settings& settings, UnitLinkState& link, UserMessages& messages,
                            QWidget* parent)
-    : QDialog(parent), settings_(settings), link_(link), messages_(messages) {
+    : QDialog(parent), settings_(settings), link_(link), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kRetryDialogTitle));
   auto* layout = new QVBoxLayout(this);
   auto* group = new QGroupBox(QUtf8(kModeGroupTitle));
@@ -165,7 +165,7 @@ static int EditLimitKeeping(int limit, const QString& shown) {
 
 CDlg_power::CDlg_power(Settings& settings, UnitLinkState& link, UserMessages& messages,
                        QWidget* parent)
-    : QDialog(parent), settings_(settings), link_(link), messages_(messages) {
+    : QDialog(parent), settings_(settings), link_(link), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kPowerDialogTitle));
   const PowerForm form = FillPowerForm(settings_.power);
   auto* layout = new QVBoxLayout(this);

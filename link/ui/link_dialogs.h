@@ -38,7 +38,7 @@ class CDlg_usb_com : public QDialog {
  private:
   const Settings& settings_;
   UnitLinkState& link_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QLineEdit* number_ = nullptr;
   QPushButton* ok_ = nullptr;
   QPushButton* cancel_ = nullptr;
@@ -59,7 +59,7 @@ class CDlg_com_rty : public QDialog {
  private:
   const Settings& settings_;
   UnitLinkState& link_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QRadioButton* modes_[kRetryModeChoices] = {};
   QButtonGroup* modeGroup_ = nullptr;
   QLineEdit* maxRetries_ = nullptr;
@@ -91,7 +91,7 @@ class CDlg_power : public QDialog {
 
   Settings& settings_;
   UnitLinkState& link_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QLineEdit* interval_ = nullptr;
   QComboBox* unit_ = nullptr;
   Row rows_[kPowerEvents];  // in the stored order of the events

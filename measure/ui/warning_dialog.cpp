@@ -25,7 +25,7 @@ constexpr char kSoundText[] = "警告音を鳴らす";
 }  // namespace
 
 CDlg_warning::CDlg_warning(Settings& settings, UserMessages& messages, QWidget* parent)
-    : QDialog(parent), settings_(settings), messages_(messages) {
+    : QDialog(parent), settings_(settings), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kWarningDialogTitle));
   auto* layout = new QVBoxLayout(this);
   auto* fields = new QFormLayout;

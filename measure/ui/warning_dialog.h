@@ -30,7 +30,7 @@ class CDlg_warning : public QDialog {
 
  private:
   Settings& settings_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QLineEdit* limits_[kWarningLimitCount] = {};
   QCheckBox* sound_ = nullptr;
   QPushButton* ok_ = nullptr;

@@ -52,7 +52,7 @@ constexpr char kBuzzerOffText[] = "OFF";
 
 CDlg_df_set::CDlg_df_set(Settings& settings, UserQuestions& questions, UserMessages& messages,
                          QWidget* parent)
-    : QDialog(parent), settings_(settings), questions_(questions), messages_(messages) {
+    : QDialog(parent), settings_(settings), questions_(questions), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kDataFolderDialogTitle));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QUtf8(kDataFolderLabel)));
@@ -109,7 +109,7 @@ void CDlg_df_set::BrowserFinished(int result) {
 // Comment settings
 
 CDlg_cond_set::CDlg_cond_set(Settings& settings, UserMessages& messages, QWidget* parent)
-    : QDialog(parent), settings_(settings), messages_(messages) {
+    : QDialog(parent), settings_(settings), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kCommentDialogTitle));
   auto* layout = new QVBoxLayout(this);
   auto* fields = new QFormLayout;
@@ -140,7 +140,7 @@ void CDlg_cond_set::accept() {
 // Comment check
 
 CDlg_com_chk::CDlg_com_chk(Settings& settings, UserMessages& messages, QWidget* parent)
-    : QDialog(parent), settings_(settings), messages_(messages) {
+    : QDialog(parent), settings_(settings), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kCommentCheckDialogTitle));
   auto* layout = new QVBoxLayout(this);
   for (const char* line : kCommentCheckLines) layout->addWidget(new QLabel(QUtf8(line)));
@@ -157,7 +157,7 @@ void CDlg_com_chk::accept() {
 // Automatic start
 
 Dlg_aut_start::Dlg_aut_start(Settings& settings, UserMessages& messages, QWidget* parent)
-    : QDialog(parent), settings_(settings), messages_(messages) {
+    : QDialog(parent), settings_(settings), messages_(messages, static_cast<QWidget*>(this)) {
   setWindowTitle(QUtf8(kAutoStartDialogTitle));
   auto* layout = new QVBoxLayout(this);
   box_ = NewIdCheckBox(kAutoStartBoxId, QUtf8(kAutoStartText));
@@ -179,7 +179,7 @@ CDlg_k_b::CDlg_k_b(const Settings& settings, UnitLinkState& link, UserMessages& 
     : QDialog(parent),
       settings_(settings),
       link_(link),
-      messages_(messages),
+      messages_(messages, static_cast<QWidget*>(this)),
       pause_(pause ? std::move(pause) : PauseFn(PauseResponsive)) {
   setWindowTitle(QUtf8(kBuzzerDialogTitle));
   auto* layout = new QVBoxLayout(this);

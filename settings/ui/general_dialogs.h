@@ -52,7 +52,7 @@ class CDlg_df_set : public QDialog {
 
   Settings& settings_;
   UserQuestions& questions_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QLineEdit* folder_ = nullptr;
   QPushButton* browse_ = nullptr;
   QPushButton* ok_ = nullptr;
@@ -73,7 +73,7 @@ class CDlg_cond_set : public QDialog {
 
  private:
   Settings& settings_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QLineEdit* computerName_ = nullptr;
   QLineEdit* unitNumber_ = nullptr;
   QLineEdit* comment_ = nullptr;
@@ -93,7 +93,7 @@ class CDlg_com_chk : public QDialog {
 
  private:
   Settings& settings_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QLineEdit* comment_ = nullptr;
   QPushButton* ok_ = nullptr;
   QPushButton* cancel_ = nullptr;
@@ -111,7 +111,7 @@ class Dlg_aut_start : public QDialog {
 
  private:
   Settings& settings_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   QCheckBox* box_ = nullptr;
   QPushButton* ok_ = nullptr;
   QPushButton* cancel_ = nullptr;
@@ -139,7 +139,7 @@ class CDlg_k_b : public QDialog {
  private:
   const Settings& settings_;
   UnitLinkState& link_;
-  UserMessages& messages_;
+  MessagesOver messages_;  // boxes of the dialog stand over it
   PauseFn pause_;
   QRadioButton* on_ = nullptr;
   QRadioButton* off_ = nullptr;

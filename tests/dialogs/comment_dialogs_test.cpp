@@ -80,6 +80,7 @@ TEST_F(CommentDialogsTest, ATextCp932CannotHoldIsRefusedAndNothingChanges) {
   ASSERT_EQ(messages.Shown().size(), 1u);
   EXPECT_EQ(messages.Shown()[0].title, "入力異常");
   EXPECT_EQ(messages.Shown()[0].text, "保存できない文字が含まれています。");
+  EXPECT_EQ(messages.Shown()[0].owner, static_cast<QWidget*>(&dialog));
   EXPECT_EQ(settings.comment.computerName, "PC-01");
   EXPECT_EQ(settings.comment.comment, "屋上");
   EXPECT_FALSE(FileExists("comment.def"));

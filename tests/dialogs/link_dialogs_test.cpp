@@ -21,6 +21,9 @@ class ComNumberDialogTest : public DialogTest {
     dialog.show();
     dialog.NumberEdit()->setText(QString::fromStdString(text));
     dialog.OkButton()->click();
+    for (const ShownMessage& m : messages.Shown()) {
+      EXPECT_EQ(m.owner, static_cast<QWidget*>(&dialog)) << m.text;
+    }
     return !dialog.isVisible();
   }
 };

@@ -57,6 +57,7 @@ TEST_F(WarningDialogTest, ANegativeIntegratedLimitIsReportedOnlyWhenTheEarlierFi
   dialog.OkButton()->click();
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{"現在値警報設定が異常です。"});
+  EXPECT_EQ(messages.Shown()[0].owner, static_cast<QWidget*>(&dialog));
 
   messages.Clear();
   dialog.LimitEdit(1019)->setText("10");

@@ -12,13 +12,22 @@ namespace velrix::testing {
 struct ShownMessage {
   std::string title;
   std::string text;
+  WindowHandle owner = nullptr;  // RecordingMessages::MainWindow() for the main window
 };
 
 class RecordingMessages final : public UserMessages {
  public:
+  // Stands for the program's main window in the recorded owners.
+  static WindowHandle MainWindow() {
+    static const char tag = 0;
+    return &tag;
+  }
   void Show(const std::string& title, const std::string& text) override {
+    ShowOver(MainWindow(), title, text);
+  }
+  void ShowOver(WindowHandle owner, const std::string& title, const std::string& text) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    shown_.push_back({title, text});
+    shown_.push_back({title, text, owner});
   }
   std::vector<ShownMessage> Shown() const {
     std::lock_guard<std::mutex> lock(mutex_);

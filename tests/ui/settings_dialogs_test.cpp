@@ -63,6 +63,7 @@ TEST(DisplayUnitDialog, OkWithBadSecondsShowsTheSettingErrorAndChangesNothing) {
     ASSERT_EQ(messages.Shown().size(), 1u) << text;
     EXPECT_EQ(messages.Shown()[0].title, "設定異常");
     EXPECT_EQ(messages.Shown()[0].text, "平均回数（秒数）は、1～3600を設定してください。");
+    EXPECT_EQ(messages.Shown()[0].owner, static_cast<QWidget*>(&dialog)) << "over its dialog";
   }
 }
 
