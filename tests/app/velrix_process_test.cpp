@@ -19,6 +19,8 @@
 #include "datafile/working_copy.h"
 #include "platform/system_info.h"
 #include "tests/app/app_fixture.h"
+#include "tests/support/comma_locale.h"
+#include "tests/support/data_file_fixture.h"
 
 namespace velrix::testing {
 namespace {
@@ -43,7 +45,7 @@ struct ProcessHome {
 class VelrixProcess {
  public:
   VelrixProcess(const std::vector<std::string>& arguments, const ProcessHome& where,
-                const std::string& outputPath) {
+                const std::string& outputPath, const std::vector<std::string>& moreEnv = {}) {
     const std::string program = VelrixPath();
     std::vector<std::string> args = {program};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -51,6 +53,7 @@ class VelrixProcess {
                                     "XDG_RUNTIME_DIR=" + where.runtime.path(),
                                     "XDG_CONFIG_HOME=" + where.home.path() + "/.config",
                                     "QT_QPA_PLATFORM=offscreen", "PATH=/usr/bin:/bin"};
+    env.insert(env.end(), moreEnv.begin(), moreEnv.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -186,6 +189,28 @@ TEST_F(VelrixProgram, SigtermDuringAMeasurementEndsWithCode0AndCommitsTheRows) {
   EXPECT_GE(DataRowCount(dated), rowsBefore);
   EXPECT_TRUE(ReadWorkingTarget(working).empty());
   EXPECT_EQ(DataFiles(folder.dataFolder()), std::vector<std::string>{dated});
+}
+
+// Qt adopts the environment's locale; the rows must still have a point.
+TEST_F(VelrixProgram, UnderACommaLocaleEveryRowKeepsItsFourFields) {
+  ProgramFolder folder(1);
+  ProcessHome where;
+  const std::string locpath = MakeCommaLocale(folder.temp().path());
+  ASSERT_FALSE(locpath.empty());
+  VelrixProcess velrix({"--simulate", "--program-folder", folder.program()}, where,
+                       folder.temp().File("velrix.out"),
+                       {"LOCPATH=" + locpath, std::string("LC_ALL=") + kCommaLocale});
+  ASSERT_TRUE(velrix.Started());
+  const std::string working = WorkingCopyPath(folder.program());
+  ASSERT_TRUE(WaitFor([&] { return DataRowCount(working) >= 3; }, kRowsSeconds))
+      << ReadBytes(folder.temp().File("velrix.out"));
+  velrix.Signal(SIGTERM);
+  ASSERT_TRUE(ExitedWith(velrix.WaitExit(kExitSeconds), 0));
+  const std::vector<std::string> rows = DataRows(ReadBytes(working));
+  ASSERT_GE(rows.size(), 3u);
+  for (const std::string& row : rows) {
+    EXPECT_TRUE(IsDataRow(row)) << row;
+  }
 }
 
 TEST_F(VelrixProgram, FirstStartWritesTheDefaultSettingsAndPicturesTheWindow) {

@@ -8,6 +8,8 @@
 #include <clocale>
 
 #include "settings/ui/field_text.h"
+#include "tests/support/comma_locale.h"
+#include "tests/support/temp_folder.h"
 
 namespace velrix {
 namespace {
@@ -23,12 +25,13 @@ TEST(FieldTextTest, LeadingIntegersReadLikeAtoiAndHoldAtTheLimits) {
 }
 
 TEST(FieldTextTest, LeadingNumbersIgnoreTheLocaleAndRefuseInfinityAndNan) {
-  const char* before = std::setlocale(LC_NUMERIC, nullptr);
+  const char* before = std::setlocale(LC_ALL, nullptr);
   const std::string saved = before ? before : "C";
-  std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // may be missing: then the test still holds
+  testing::TempFolder folder;
+  ASSERT_TRUE(testing::UseCommaLocaleInProcess(testing::MakeCommaLocale(folder.path())));
   EXPECT_EQ(ReadLeadingNumber("1.5"), 1.5);
   EXPECT_EQ(FormatFixed(1.5, 2), "1.50");
-  std::setlocale(LC_NUMERIC, saved.c_str());
+  std::setlocale(LC_ALL, saved.c_str());
   EXPECT_EQ(ReadLeadingNumber("inf"), 0.0);
   EXPECT_EQ(ReadLeadingNumber("nan"), 0.0);
   EXPECT_EQ(ReadLeadingNumber("5e"), 5.0);

@@ -2,7 +2,10 @@
 
 #include <memory>
 
+#include "datafile/data_file_writer.h"
 #include "display/value_format.h"
+#include "tests/support/comma_locale.h"
+#include "tests/support/temp_folder.h"
 
 namespace velrix {
 namespace {
@@ -110,6 +113,27 @@ TEST(FormatPanelValue, UnknownRowOrUnitGivesNoText) {
   auto t = TenthTable();
   EXPECT_EQ(FormatPanelValue(*t, "%8.2lf", 1.0, 1.0, 6, 0), "");
   EXPECT_EQ(FormatPanelValue(*t, "%8.2lf", 1.0, 1.0, 0, 7), "");
+}
+
+}  // namespace
+}  // namespace velrix
+
+namespace velrix {
+namespace {
+
+// Under a locale with a decimal comma, "0012,000" would split a data row into
+// five fields and "1,234,568" would misread on the panel.
+TEST(NumbersUnderACommaLocale, RowsPanelValuesAndLabelsKeepThePoint) {
+  testing::TempFolder folder;
+  ASSERT_TRUE(testing::UseCommaLocaleInProcess(testing::MakeCommaLocale(folder.path())))
+      << "localedef could not make " << testing::kCommaLocale;
+  char row[kDataRowMaxBytes];
+  const int n = FormatDataRow(row, 3723, 12.0, 1, 3);
+  EXPECT_EQ(std::string(row, n), "01:02:03,0012.000,1,3");
+  auto t = TenthTable();
+  EXPECT_EQ(FormatPanelValue(*t, "%14.3lf", 0.0, 1234.5678, 0, kUnitMicroSv),
+            "       1,234.568μSv");
+  EXPECT_EQ(GroupDigits(FormatNumber("%4.2lf", 0.05)), "0.05");
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "datafile/working_copy.h"
 #include "sim/sim_unit.h"
 #include "tests/measure/live_unit_fixture.h"
+#include "tests/support/comma_locale.h"
 #include "tests/support/temp_folder.h"
 
 namespace velrix::testing {
@@ -46,12 +47,14 @@ class RecorderProcess {
   // Runs the recorder with HOME in the test's folder, so its data folder
   // (documents, else HOME) lies there too; standard error goes to errPath.
   RecorderProcess(const std::string& device, const std::string& programFolder,
-                  const std::string& home, const std::string& errPath) {
+                  const std::string& home, const std::string& errPath,
+                  const std::vector<std::string>& moreEnv = {}) {
     const std::string recorder = RecorderPath();
     std::vector<std::string> args = {recorder, "--port", device, "--program-folder",
                                      programFolder};
     std::vector<std::string> env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
                                     "PATH=/usr/bin:/bin"};
+    env.insert(env.end(), moreEnv.begin(), moreEnv.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -154,6 +157,29 @@ TEST(Recorder, KilledMidMeasurementItsRowsReachTheDatedFileAtTheNextStart) {
   ASSERT_GE(workingRows.size(), committed.size());
   EXPECT_TRUE(std::equal(committed.begin(), committed.end(), workingRows.begin()));
   EXPECT_TRUE(ReadWorkingTarget(working).empty());
+}
+
+TEST(Recorder, UnderACommaLocaleEveryRowKeepsItsFourFields) {
+  TempFolder temp;
+  const std::string program = temp.slash() + "program/";
+  const std::string home = temp.File("home");
+  fs::create_directories(program);
+  fs::create_directories(home);
+  const std::string locpath = MakeCommaLocale(temp.path());
+  ASSERT_FALSE(locpath.empty());
+  sim::SimConfig config;
+  config.counts.constant = 12;
+  sim::SimUnit unit(config);
+  std::string error;
+  ASSERT_TRUE(unit.Start(&error)) << error;
+  const std::string working = WorkingCopyPath(program);
+  RecorderProcess recorder(unit.DevicePath(), program, home, temp.File("err"),
+                           {"LOCPATH=" + locpath, std::string("LC_ALL=") + kCommaLocale});
+  ASSERT_TRUE(recorder.Started());
+  ASSERT_TRUE(WaitFor([&] { return FileRows(working).size() >= 3; }, 40.0))
+      << ReadBytes(temp.File("err"));
+  recorder.SignalAndWait(SIGTERM);
+  for (const std::string& row : FileRows(working)) EXPECT_TRUE(IsDataRow(row)) << row;
 }
 
 TEST(Recorder, UnknownArgumentsPrintTheUsageAndExitWithStatus2) {

@@ -43,4 +43,20 @@ inline std::vector<std::string> DataRows(const std::string& bytes) {
   return std::vector<std::string>(lines.begin() + 5, lines.end());
 }
 
+// True for a row the writer can produce: "hh:mm:ss,dddd.ddd,r,p", exactly four
+// fields with a decimal point in the count.
+inline bool IsDataRow(const std::string& row) {
+  auto digits = [&](std::size_t from, std::size_t n) {
+    if (from + n > row.size()) return false;
+    for (std::size_t i = from; i < from + n; ++i) {
+      if (row[i] < '0' || row[i] > '9') return false;
+    }
+    return true;
+  };
+  return row.size() == 21 && digits(0, 2) && row[2] == ':' && digits(3, 2) && row[5] == ':' &&
+         digits(6, 2) && row[8] == ',' && digits(9, 4) && row[13] == '.' && digits(14, 3) &&
+         row[17] == ',' && (row[18] == '0' || row[18] == '1') && row[19] == ',' &&
+         row[20] >= '0' && row[20] <= '3';
+}
+
 }  // namespace velrix::testing
