@@ -11,7 +11,12 @@
 //   stopped.png          after the stop command
 //   link-ng.png          a unit path that does not exist
 //
-// usage: velrix-screenshots [--program-folder DIR] [--out DIR] [--seconds N]
+// With --check DIR the pictures are also compared with the ones in DIR (the
+// committed pictures of the README), outside the regions that show the clock
+// and the live data, so pictures that no longer match what the program draws
+// are noticed.
+//
+// usage: velrix-screenshots [--program-folder DIR] [--out DIR] [--seconds N] [--check DIR]
 
 #include <QApplication>
 #include <QDir>
@@ -32,6 +37,7 @@
 #include "app/tenvo_view.h"
 #include "link/unit_link_state.h"
 #include "platform/c_format.h"
+#include "platform/command_line.h"
 #include "platform/system_info.h"
 #include "settings/settings_files.h"
 #include "sim/sim_unit.h"
@@ -42,11 +48,15 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 
+constexpr char kProgramName[] = "velrix-screenshots";
 constexpr char kUsage[] =
-    "usage: velrix-screenshots [--program-folder DIR] [--out DIR] [--seconds N]\n"
+    "usage: velrix-screenshots [--program-folder DIR] [--out DIR] [--seconds N] [--check DIR]\n"
     "  --program-folder DIR  program folder to copy (default: resources/program/ of the tree)\n"
     "  --out DIR             where the PNG files go (default: the current folder)\n"
-    "  --seconds N           seconds of live measurement before the first picture (default 20)\n";
+    "  --seconds N           seconds of live measurement before the first picture (default 20)\n"
+    "  --check DIR           also compare each picture with the one of that name in DIR,\n"
+    "                        outside the clock and live-data regions; exit 1 if any differs\n"
+    "  --help, --version     this text, or the version\n";
 
 // The default program folder when the tool runs from a build folder directly
 // below the source tree.
@@ -75,8 +85,31 @@ constexpr char kComment[] = "屋上";
 struct ToolOptions {
   std::string programFolder;
   std::string outFolder = ".";
+  std::string checkFolder;
   int liveSeconds = kDefaultLiveSeconds;
 };
+
+// A region of the view (client coordinates, right and bottom exclusive).
+struct ViewRect {
+  int left, top, right, bottom;
+};
+
+// What changes from run to run in a live picture: the clock, the elapsed
+// time and the values of the panel, the points and lines inside the plot
+// area, the dates under the time axis, the retry box's contents and the
+// link line (it names the pseudo-terminal). Frames, labels, grids and
+// everything else must match.
+const std::vector<ViewRect> kLiveRegions = {
+    {64, 7, 350, 118},    // clock, elapsed time and the integrated rows
+    {459, 13, 712, 114},  // the three rate fields
+    {61, 146, 960, 585},  // inside the plot area
+    {0, 600, 100, 632},   // start date and time
+    {920, 600, 1004, 632},  // end date and time
+    {645, 624, 825, 650},   // retry count and time
+    {830, 635, 1004, 672},  // link line
+};
+// Without a measurement only the clock moves.
+const std::vector<ViewRect> kClockRegion = {{64, 7, 350, 30}};
 
 // Trend scales and units of the pictures (indices of the trend and unit tables).
 constexpr int kSpan1Min = 0, kSpan10Min = 1, kSpan1Hour = 2;
@@ -103,6 +136,8 @@ bool ParseToolOptions(int argc, char** argv, ToolOptions* options) {
       options->programFolder = argv[++i];
     } else if (arg == "--out" && hasValue) {
       options->outFolder = argv[++i];
+    } else if (arg == "--check" && hasValue) {
+      options->checkFolder = argv[++i];
     } else if (arg == "--seconds" && hasValue) {
       options->liveSeconds = std::atoi(argv[++i]);
       if (options->liveSeconds < 1 || options->liveSeconds > kMaxLiveSeconds) return false;
@@ -161,28 +196,66 @@ bool PrepareProgramFolder(const std::string& from, const std::string& scratch,
   return messages.shown == 0;
 }
 
+bool InAny(const std::vector<ViewRect>& regions, int x, int y) {
+  for (const ViewRect& r : regions) {
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+  }
+  return false;
+}
+
 class Pictures {
  public:
-  explicit Pictures(std::string folder) : folder_(std::move(folder)) {}
-  // Draws the view as a paint would and saves the whole frame, menu included.
-  void Take(CMainFrame& frame, const char* name) {
+  Pictures(std::string folder, std::string checkFolder)
+      : folder_(std::move(folder)), checkFolder_(std::move(checkFolder)) {}
+  // Draws the view as a paint would and saves the whole frame, menu included;
+  // live lists the view's regions that differ from run to run.
+  void Take(CMainFrame& frame, const char* name, const std::vector<ViewRect>& live = {}) {
     frame.view()->RenderCanvas();
+    const QImage picture = frame.grab().toImage();
     const QString path = QDir(QString::fromStdString(folder_)).filePath(QString::fromUtf8(name));
-    if (frame.grab().save(path, "PNG")) {
+    if (picture.save(path, "PNG")) {
       std::printf("%s\n", path.toLocal8Bit().constData());
     } else {
-      std::fprintf(stderr, "velrix-screenshots: cannot write %s\n", path.toLocal8Bit().constData());
-      ++failures_;
+      Fail(("cannot write " + path.toStdString()).c_str());
     }
+    if (!checkFolder_.empty()) Check(picture, name, live);
   }
   void Fail(const char* what) {
-    std::fprintf(stderr, "velrix-screenshots: %s\n", what);
+    std::fprintf(stderr, "%s: %s\n", kProgramName, what);
     ++failures_;
   }
   int failures() const { return failures_; }
 
  private:
+  // The view lies at the bottom of the frame, below the menu bar.
+  void Check(const QImage& drawn, const char* name, const std::vector<ViewRect>& live) {
+    const QString path =
+        QDir(QString::fromStdString(checkFolder_)).filePath(QString::fromUtf8(name));
+    const QImage kept = QImage(path).convertToFormat(QImage::Format_RGB32);
+    const QImage now = drawn.convertToFormat(QImage::Format_RGB32);
+    if (kept.isNull() || kept.size() != now.size()) {
+      Fail((path.toStdString() + " is missing or of another size than the picture drawn").c_str());
+      return;
+    }
+    const int viewTop = now.height() - kViewHeight;
+    int differing = 0;
+    int firstX = -1, firstY = -1;
+    for (int y = 0; y < now.height(); ++y) {
+      for (int x = 0; x < now.width(); ++x) {
+        if (InAny(live, x, y - viewTop) || kept.pixel(x, y) == now.pixel(x, y)) continue;
+        if (differing++ == 0) firstX = x, firstY = y - viewTop;
+      }
+    }
+    if (differing > 0) {
+      Fail(CFormatString("%s differs from what is drawn now in %d pixels, the first at view "
+                         "x %d, y %d",
+                         path.toStdString().c_str(), differing, firstX, firstY)
+               .c_str());
+    }
+  }
+
   std::string folder_;
+  std::string checkFolder_;
   int failures_ = 0;
 };
 
@@ -222,17 +295,17 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
   PumpUntil([&] { return view->Context().values.latestCount > 0.0; }, kCountedSecondLimit);
 
   Settings& settings = view->SettingsRecord();
-  pictures.Take(frame, "running.png");
+  pictures.Take(frame, "running.png", kLiveRegions);
 
   settings.trend = {kSpan10Min, kScale100Cpm};
   settings.displayUnits.integratedUnit = kUnitCounts;
   settings.displayUnits.rateUnit = kRateCpm;
-  pictures.Take(frame, "span-10min-cpm.png");
+  pictures.Take(frame, "span-10min-cpm.png", kLiveRegions);
 
   settings.trend = {kSpan1Hour, kScale10Cps};
   settings.displayUnits.integratedUnit = kUnitMilliSv;
   settings.displayUnits.rateUnit = kRateCps;
-  pictures.Take(frame, "span-1h-cps.png");
+  pictures.Take(frame, "span-1h-cps.png", kLiveRegions);
 
   // Limits well below what the unit shows put every row in warning; the
   // sound stays off.
@@ -247,12 +320,12 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
   settings.warning.dayLimit = 0.01;
   settings.warning.yearLimit = 0.01;
   settings.warning.soundOn = 0;
-  pictures.Take(frame, "warning.png");
+  pictures.Take(frame, "warning.png", kLiveRegions);
   settings.warning = saved;
 
   view->OnCommand(kCmdStop);
   QCoreApplication::processEvents();
-  pictures.Take(frame, "stopped.png");
+  pictures.Take(frame, "stopped.png", kLiveRegions);
 
   frame.close();
   unit.Stop();
@@ -272,7 +345,7 @@ void TakeLinkNgPicture(const std::string& programFolder, Pictures& pictures) {
                  kLinkNgLimit)) {
     pictures.Fail("the link did not report NG for a missing unit");
   }
-  pictures.Take(frame, "link-ng.png");
+  pictures.Take(frame, "link-ng.png", kClockRegion);
   frame.close();
 }
 
@@ -280,6 +353,11 @@ void TakeLinkNgPicture(const std::string& programFolder, Pictures& pictures) {
 }  // namespace velrix
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const velrix::HelpOrVersion asked = velrix::FindHelpOrVersion(args);
+  if (asked != velrix::HelpOrVersion::None) {
+    return velrix::AnswerHelpOrVersion(asked, velrix::kProgramName, velrix::kUsage);
+  }
   // Nothing needs a display: the window is drawn into pictures.
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
@@ -287,8 +365,7 @@ int main(int argc, char** argv) {
 
   velrix::ToolOptions options;
   if (!velrix::ParseToolOptions(argc, argv, &options)) {
-    std::fputs(velrix::kUsage, stderr);
-    return 2;
+    return velrix::RejectArguments(velrix::kProgramName, "", velrix::kUsage);
   }
   std::error_code ec;
   if (!std::filesystem::is_directory(options.programFolder, ec)) {
@@ -307,7 +384,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  velrix::Pictures pictures(options.outFolder);
+  velrix::Pictures pictures(options.outFolder, options.checkFolder);
   velrix::TakeMeasurementPictures(programFolder, options.liveSeconds, pictures);
   velrix::TakeLinkNgPicture(programFolder, pictures);
   return pictures.failures() == 0 ? 0 : 1;
