@@ -223,8 +223,16 @@ start_velrix() {
   velrix_pid=$!
   pids+=("$velrix_pid")
 }
+# catches_sigterm PID: the program has its SIGTERM handler in place (a
+# SIGTERM before it would end the program unhandled).
+catches_sigterm() {
+  local mask
+  mask="$(sed -n 's/^SigCgt:[[:space:]]*//p' "/proc/$1/status" 2>/dev/null)"
+  [ -n "$mask" ] && (((0x$mask >> 14) & 1))
+}
 # stop_velrix LOG: SIGTERM, and the program must end with code 0.
 stop_velrix() {
+  wait_for "$start_wait" catches_sigterm "$velrix_pid" || fail "velrix never caught SIGTERM: $(cat "$1")"
   kill -TERM "$velrix_pid"
   wait_exit "$velrix_pid" "$exit_wait" || fail "velrix did not end after SIGTERM: $(cat "$1")"
   [ "$exit_code" -eq 0 ] || fail "velrix ended with $exit_code after SIGTERM: $(cat "$1")"
@@ -274,6 +282,7 @@ recorder_pid=$!
 pids+=("$recorder_pid")
 wait_for "$rows_wait" grep -q 'recording into' "$scratch/recorder.log" ||
   fail "the recorder does not record: $(cat "$scratch/recorder.log")"
+wait_for "$start_wait" catches_sigterm "$recorder_pid" || fail "the recorder never caught SIGTERM"
 kill -TERM "$recorder_pid"
 wait_exit "$recorder_pid" "$exit_wait" || fail "the recorder did not end after SIGTERM"
 [ "$exit_code" -eq 0 ] || fail "the recorder ended with $exit_code: $(cat "$scratch/recorder.log")"
