@@ -22,7 +22,6 @@ int AnswerHelpOrVersion(HelpOrVersion asked, const char* program, const std::str
   } else {
     std::fputs(usage.c_str(), stdout);
   }
-  std::fflush(stdout);
   return kExitAnswered;
 }
 

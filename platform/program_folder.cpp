@@ -29,10 +29,10 @@ bool CopyOneFile(const fs::path& from, const fs::path& to, std::string* error) {
     *error = "cannot copy " + from.string() + " to " + partial.string() + ": " + ec.message();
     return false;
   }
+  // A partial copy left by a failed rename is overwritten by the next start.
   fs::rename(partial, to, ec);
   if (ec) {
     *error = "cannot rename " + partial.string() + " to " + to.string() + ": " + ec.message();
-    fs::remove(partial, ec);
     return false;
   }
   return true;
@@ -92,15 +92,19 @@ bool FillProgramFolder(const std::string& folder, const std::string& shippedFold
   return whole;
 }
 
-std::string PrepareProgramFolder(const std::string& given, const std::string& executableFolder,
+std::string PrepareProgramFolder(const std::string& given, const ProgramFolderFacts& facts,
                                  std::string* error) {
   error->clear();
-  const ProgramFolderFacts facts = ReadProgramFolderFacts(executableFolder);
   const std::string folder = ChooseProgramFolder(given, facts);
   if (folder == facts.userFolder || !facts.shippedFolder.empty()) {
     FillProgramFolder(folder, facts.shippedFolder, error);
   }
   return folder;
+}
+
+std::string PrepareProgramFolder(const std::string& given, const std::string& executableFolder,
+                                 std::string* error) {
+  return PrepareProgramFolder(given, ReadProgramFolderFacts(executableFolder), error);
 }
 
 }  // namespace velrix

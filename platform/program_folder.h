@@ -54,6 +54,10 @@ bool FillProgramFolder(const std::string& folder, const std::string& shippedFold
 // user's folder or the program is installed, filled. A failure to fill is
 // reported in *error (empty otherwise); the folder is returned either way,
 // so the program starts and reports the missing files as it always does.
+std::string PrepareProgramFolder(const std::string& given, const ProgramFolderFacts& facts,
+                                 std::string* error);
+// The same for an executable in the given folder, with the facts read from
+// the system.
 std::string PrepareProgramFolder(const std::string& given, const std::string& executableFolder,
                                  std::string* error);
 

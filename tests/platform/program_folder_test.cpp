@@ -5,6 +5,7 @@
 // written; the shipped files are copied in without overwriting the user's.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -108,6 +109,13 @@ TEST(ProgramFolderFacts, AnInstalledProgramIsToldByTheShippedFolderBesideBin) {
   EXPECT_EQ(ReadProgramFolderFacts(buildTree.bin()).shippedFolder, "");
 }
 
+TEST(ProgramFolderFacts, AFolderTheSystemRefusesToWriteIsUnwritableEvenForRoot) {
+  // Root passes permission bits, but not the kernel's own refusal for /proc.
+  constexpr char kRefused[] = "/proc/self/";
+  if (access(kRefused, W_OK) == 0) GTEST_SKIP() << kRefused << " is writable here";
+  EXPECT_FALSE(ReadProgramFolderFacts(kRefused).executableFolderWritable);
+}
+
 TEST(ProgramFolderFacts, AFileNamedLikeTheShippedFolderDoesNotMakeAnInstallation) {
   Layout layout(false);
   fs::create_directories(layout.temp().File("usr/share/velrix"));
@@ -175,13 +183,39 @@ TEST(PrepareProgramFolder, TheBuildTreeKeepsItsOwnFolderAndCopiesNothing) {
   Layout layout(false);
   const std::string given = layout.temp().File("given");
   fs::create_directories(given);
+  const std::string missing = layout.temp().File("missing");
   std::string error;
   EXPECT_EQ(PrepareProgramFolder("", layout.bin(), &error), layout.bin());
   EXPECT_EQ(PrepareProgramFolder(given, layout.bin(), &error), given + "/");
+  EXPECT_EQ(PrepareProgramFolder(missing, layout.bin(), &error), missing + "/");
   EXPECT_EQ(error, "");
   EXPECT_TRUE(Names(given).empty());
+  EXPECT_FALSE(fs::exists(missing));  // left as it is, as before
   EXPECT_TRUE(Names(layout.bin()).empty());
   EXPECT_FALSE(fs::exists(layout.userFolder()));
+}
+
+TEST(PrepareProgramFolder, AnUnwritableFolderWithNothingShippedGetsAnEmptyUserFolder) {
+  // Root writes everywhere, so the unwritable folder is told, not made.
+  Layout layout(false);
+  const ProgramFolderFacts facts{layout.bin(), false, "", layout.userFolder()};
+  std::string error;
+  EXPECT_EQ(PrepareProgramFolder("", facts, &error), layout.userFolder());
+  EXPECT_EQ(error, "");
+  EXPECT_TRUE(fs::is_directory(layout.userFolder()));
+  EXPECT_TRUE(Names(layout.userFolder()).empty());
+}
+
+TEST(FillProgramFolder, SaysWhetherTheFolderIsWhole) {
+  Layout layout(true);
+  std::string error;
+  EXPECT_TRUE(FillProgramFolder(layout.temp().File("a/"), layout.shipped(), &error)) << error;
+  EXPECT_EQ(Names(layout.temp().File("a")).size(), std::size(kShippedNames));
+  EXPECT_TRUE(FillProgramFolder(layout.temp().File("a/"), layout.shipped(), &error)) << error;
+  EXPECT_TRUE(FillProgramFolder(layout.temp().File("b/"), "", &error)) << error;
+  EXPECT_TRUE(fs::is_directory(layout.temp().File("b")));
+  EXPECT_FALSE(FillProgramFolder(layout.temp().File("c/"), layout.temp().File("no-such/"), &error));
+  EXPECT_NE(error.find("no-such"), std::string::npos) << error;
 }
 
 TEST(PrepareProgramFolder, AFolderThatCannotBeMadeIsReportedAndStillReturned) {
@@ -191,6 +225,7 @@ TEST(PrepareProgramFolder, AFolderThatCannotBeMadeIsReportedAndStillReturned) {
   std::string error;
   EXPECT_EQ(PrepareProgramFolder("", layout.bin(), &error), layout.userFolder());
   EXPECT_NE(error.find(layout.userFolder()), std::string::npos) << error;
+  EXPECT_FALSE(FillProgramFolder(layout.userFolder(), layout.shipped(), &error));
 }
 
 TEST(FillProgramFolder, AFileThatCannotBeCopiedIsNamedAndTheOthersStillArrive) {
