@@ -86,7 +86,8 @@ icon_sizes=(16 32 48 64 128 256)
 for size in "${icon_sizes[@]}"; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/velrix.png")
 done
-if [ -x "$build/velrix-review" ] || [ -x "$build/review/velrix-review" ]; then
+# The review program is packaged whenever the build has it.
+if find "$build" -maxdepth 3 -type f -name velrix-review -perm -u+x | grep -q .; then
   expected+=(/usr/bin/velrix-review)
 fi
 for path in "${expected[@]}"; do
