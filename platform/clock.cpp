@@ -65,6 +65,19 @@ CalendarTime SystemClock::Local(ClockSeconds t) const {
   return c;
 }
 
+ClockSeconds SystemClock::FromLocal(int year, int month, int day, int hour, int minute,
+                                   int second) const {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  tm.tm_isdst = -1;
+  return static_cast<ClockSeconds>(std::mktime(&tm));
+}
+
 CalendarTime ManualClock::Local(ClockSeconds t) const { return CalendarFromUtc(t + offset_); }
 
 ClockSeconds ManualClock::FromLocal(int year, int month, int day, int hour, int minute,

@@ -25,6 +25,11 @@ class Clock {
   virtual ~Clock() = default;
   virtual ClockSeconds Now() const = 0;
   virtual CalendarTime Local(ClockSeconds t) const = 0;
+  // The clock second at which the local calendar shows the given time (for a
+  // time that occurs twice or not at all on a daylight-saving change, the
+  // C library's choice).
+  virtual ClockSeconds FromLocal(int year, int month, int day, int hour, int minute,
+                                 int second) const = 0;
   CalendarTime LocalNow() const { return Local(Now()); }
 };
 
@@ -33,6 +38,8 @@ class SystemClock final : public Clock {
  public:
   ClockSeconds Now() const override;
   CalendarTime Local(ClockSeconds t) const override;
+  ClockSeconds FromLocal(int year, int month, int day, int hour, int minute,
+                         int second) const override;
 };
 
 // A clock the tests set and advance; local time is UTC shifted by a fixed
@@ -45,8 +52,8 @@ class ManualClock final : public Clock {
   CalendarTime Local(ClockSeconds t) const override;
   void Set(ClockSeconds t) { now_.store(t); }
   void Advance(ClockSeconds d) { now_.fetch_add(d); }
-  // The clock second at which this clock's local calendar shows the given time.
-  ClockSeconds FromLocal(int year, int month, int day, int hour, int minute, int second) const;
+  ClockSeconds FromLocal(int year, int month, int day, int hour, int minute,
+                         int second) const override;
 
  private:
   std::atomic<ClockSeconds> now_;

@@ -23,7 +23,7 @@ fi
 
 # The paint benchmark draws offscreen; no display is needed.
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-while read -r name; do
+while read -r name own; do
   [ -n "$name" ] || continue
   program="$build/bench/$name"
   echo "== $name"
@@ -31,6 +31,12 @@ while read -r name; do
     echo "bench.sh: $name was not built" >&2
     continue
   fi
-  "$program" "$@" || echo "bench.sh: $name ended with status $?" >&2
+  if [ -n "$own" ]; then
+    # A program with arguments of its own is not a Google Benchmark program.
+    # shellcheck disable=SC2086
+    $program $own || echo "bench.sh: $name ended with status $?" >&2
+  else
+    "$program" "$@" || echo "bench.sh: $name ended with status $?" >&2
+  fi
 done <"$list"
 exit 0

@@ -1,5 +1,6 @@
 #include "settings/scan_numbers.h"
 
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <limits>
@@ -204,6 +205,23 @@ bool ReadCp932Line(std::FILE* file, std::size_t maxBytes, std::string& line) {
   }
   line = CutCp932(line, maxBytes);
   return true;
+}
+
+long long ReadLeadingInteger(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value > (LLONG_MAX - digit) / 10) return negative ? LLONG_MIN : LLONG_MAX;
+    value = value * 10 + digit;
+  }
+  return negative ? -value : value;
 }
 
 }  // namespace velrix

@@ -29,4 +29,8 @@ bool ScanInt(std::FILE* file, int& value);
 // the stream is already at its end.
 bool ReadCp932Line(std::FILE* file, std::size_t maxBytes, std::string& line);
 
+// atoi on a typed text: blanks, an optional sign, then decimal digits; no
+// digits give 0. Values beyond the range of long long are held at its limits.
+long long ReadLeadingInteger(const std::string& text);
+
 }  // namespace velrix

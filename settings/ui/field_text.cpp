@@ -41,22 +41,6 @@ std::string FirstCharacters(const std::string& utf8, std::size_t count) {
   return utf8.substr(0, end);
 }
 
-long long ReadLeadingInteger(const std::string& text) {
-  std::size_t i = SkipBlanks(text);
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  long long value = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i) {
-    const int digit = text[i] - '0';
-    if (value > (LLONG_MAX - digit) / 10) return negative ? LLONG_MIN : LLONG_MAX;
-    value = value * 10 + digit;
-  }
-  return negative ? -value : value;
-}
-
 double ReadLeadingNumber(const std::string& text) {
   const std::size_t start = SkipBlanks(text);
   std::size_t i = start;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "settings/scan_numbers.h"  // ReadLeadingInteger
+
 namespace velrix {
 
 // A text that a settings file cannot hold (CP932 has no such character) is
@@ -24,9 +26,6 @@ bool FitFieldText(const std::string& utf8, std::size_t maxBytes, std::string* fi
 // are read so many characters deep.
 std::string FirstCharacters(const std::string& utf8, std::size_t count);
 
-// atoi: blanks, an optional sign, then decimal digits; no digits give 0.
-// Values beyond the range of long long are held at its limits.
-long long ReadLeadingInteger(const std::string& text);
 
 // atof restricted to decimal numbers: blanks, an optional sign, digits with
 // an optional point and exponent; no number gives 0. "inf" and "nan" are no

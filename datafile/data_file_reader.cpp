@@ -1,0 +1,515 @@
+#include "datafile/data_file_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "datafile/row_scan.h"
+#include "platform/cp932.h"
+#include "platform/file_bytes.h"
+
+namespace velrix {
+namespace {
+
+constexpr char kNameSeparator = '-';
+constexpr char kNameExtension[] = ".csv";
+constexpr std::size_t kNameSeparatorAt = 6;
+constexpr int kYearOffset = 2000;
+constexpr int kFirstYear = 11, kLastYear = 31;  // 2011-2031
+constexpr char kVersion1[] = "1.00";
+constexpr char kVersion2[] = "2.00";
+constexpr char kMidnightStamp[] = "00:00:00";
+constexpr int kSecondsPerHour = 3600;
+
+// Room for one day of rows and a little more; grown only by odd files.
+constexpr std::size_t kRowsReserved = kSecondSlots;
+
+struct FieldRule {
+  NameField field;
+  std::size_t at;  // first of its two digits in the name
+  int low, high;
+  const char* title;
+};
+constexpr FieldRule kNameRules[] = {
+    {NameField::Year, 0, kFirstYear, kLastYear, "ファイル名(年)異常"},
+    {NameField::Month, 2, 1, 12, "ファイル名(月)異常"},
+    {NameField::Day, 4, 1, 31, "ファイル名(日)異常"},
+    {NameField::Hour, 7, 0, 23, "ファイル名(時)異常"},
+    {NameField::Minute, 9, 0, 59, "ファイル名(分)異常"},
+    {NameField::Second, 11, 0, 59, "ファイル名(秒)異常"},
+};
+constexpr char kNameFormTitle[] = "ファイル名異常";
+
+int NameDigits(const char* name, std::size_t at) {
+  const char a = name[at], b = name[at + 1];
+  if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
+  return (a - '0') * 10 + (b - '0');
+}
+
+// Step 1: the last 17 characters of the path are the name.
+bool CheckName(const std::string& path, DataFileText& text) {
+  text.name[0] = '\0';
+  if (path.size() < static_cast<std::size_t>(kDataFileNameLength)) {
+    text.badField = NameField::Form;
+    return false;
+  }
+  std::memcpy(text.name, path.data() + path.size() - kDataFileNameLength, kDataFileNameLength);
+  text.name[kDataFileNameLength] = '\0';
+  if (text.name[kNameSeparatorAt] != kNameSeparator ||
+      std::memcmp(text.name + kDataFileNameLength - 4, kNameExtension, 4) != 0) {
+    text.badField = NameField::Form;
+    return false;
+  }
+  int* values[] = {&text.year, &text.month, &text.day, &text.hour, &text.minute, &text.second};
+  for (std::size_t i = 0; i < std::size(kNameRules); ++i) {
+    const FieldRule& rule = kNameRules[i];
+    const int v = NameDigits(text.name, rule.at);
+    if (v < rule.low || v > rule.high) {
+      text.badField = rule.field;
+      return false;
+    }
+    *values[i] = v;
+  }
+  text.year += kYearOffset;
+  text.badField = NameField::None;
+  return true;
+}
+
+int NameSecondOfDay(const DataFileText& text) {
+  return text.hour * kSecondsPerHour + text.minute * 60 + text.second;
+}
+
+// Lines of the file's bytes: each without its LF and a CR before it.
+class Lines {
+ public:
+  Lines(const char* data, std::size_t size) : p_(data), end_(data + size) {}
+  bool Next(const char** line, std::size_t* length) {
+    if (p_ >= end_) return false;
+    const char* lf = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(end_ - p_)));
+    const char* stop = lf != nullptr ? lf : end_;
+    *line = p_;
+    *length = static_cast<std::size_t>(stop - p_);
+    if (*length > 0 && (*line)[*length - 1] == '\r') --*length;
+    p_ = lf != nullptr ? lf + 1 : end_;
+    return true;
+  }
+
+ private:
+  const char* p_;
+  const char* end_;
+};
+
+std::string HeaderText(const char* line, std::size_t length) {
+  return CutCp932(std::string(line, std::min(length, kHeaderTextMaxBytes + 1)),
+                  kHeaderTextMaxBytes);
+}
+
+void ReadRows(Lines& lines, DataFileText& text) {
+  const char* line = nullptr;
+  std::size_t length = 0;
+  RowFields fields;
+  std::size_t limit = kSecondSlots;
+  bool first = true;
+  while (text.counts.size() < limit && lines.Next(&line, &length)) {
+    if (EndsTheRows(line, length)) break;
+    if (first) {
+      ScanRow(line, length, &fields);
+      if (fields.hour < 0 || fields.hour > 23 || fields.minute < 0 || fields.minute > 59 ||
+          fields.second < 0 || fields.second > 59) {
+        return;  // a malformed first row: the file has no rows
+      }
+      text.firstRowValid = true;
+      text.firstRowSecondOfDay = fields.hour * kSecondsPerHour + fields.minute * 60 + fields.second;
+      // The no-data seconds before a late first row count towards the day.
+      const int gap = text.firstRowSecondOfDay - NameSecondOfDay(text) - 1;
+      if (gap > 0) limit -= static_cast<std::size_t>(gap);
+      first = false;
+    } else {
+      // A second midnight in one file: the rows after it belong to no second
+      // of this file's day, so the file ends there.
+      if (std::memcmp(line, kMidnightStamp, 8) == 0) break;
+      ScanRow(line, length, &fields);
+    }
+    text.counts.push_back(fields.count);
+    text.missing.push_back(fields.missing);
+    text.power.push_back(fields.power);
+  }
+}
+
+// --- Placing a file on the timeline -------------------------------------
+
+
+void ReportEntries(FileHistory& h, int level, long long first, long long count, double mean,
+                   int comment) {
+  if (h.sink != nullptr && count > 0) h.sink->Entries(level, first, count, mean, comment);
+}
+
+// The level moves past its current entry.
+void Advance(FileHistory& h, int level) {
+  TrendLevel& l = h.timeline.levels[level];
+  l.written += 1;
+  l.writeIndex = l.written % l.capacity;
+}
+
+void WriteNoDataEntry(FileHistory& h, int level) {
+  TrendLevel& l = h.timeline.levels[level];
+  l.meanCount[l.writeIndex] = kNoDataCount;
+  h.levelState[level].comment[l.writeIndex] = kNoComment;
+}
+
+// Seconds (from, to] pass with no data: each level boundary among them ends
+// an entry. The first boundary after a file keeps that file's mean in its
+// entry, unless the lead-in day is being read, the level completed entries of
+// its own during that file, or nothing was loaded before.
+void PassSecondsWithoutData(FileHistory& h, long long from, long long to, bool firstFile) {
+  if (to <= from) return;
+  for (int level = 0; level < kTrendLevels; ++level) {
+    TrendLevel& l = h.timeline.levels[level];
+    FileLevelState& state = h.levelState[level];
+    long long boundaries = to / l.period - from / l.period;
+    if (boundaries <= 0) continue;
+    const bool keep = state.fileMeanPending && !h.warmUpDay && !state.completedSinceFirstRow &&
+                      !firstFile;
+    state.fileMeanPending = false;
+    if (keep) {
+      ReportEntries(h, level, l.written, 1, l.meanCount[l.writeIndex], state.comment[l.writeIndex]);
+      Advance(h, level);
+      boundaries -= 1;
+    }
+    ReportEntries(h, level, l.written, boundaries, kNoDataCount, kNoComment);
+    if (boundaries >= l.capacity) {
+      // Every entry of the ring is passed: all of them hold no data.
+      std::fill(l.meanCount, l.meanCount + l.capacity, kNoDataCount);
+      std::fill(state.comment, state.comment + l.capacity, kNoComment);
+      l.written += static_cast<int>(boundaries);
+      l.writeIndex = l.written % l.capacity;
+    } else {
+      for (long long b = 0; b < boundaries; ++b) {
+        WriteNoDataEntry(h, level);
+        Advance(h, level);
+      }
+    }
+  }
+}
+
+// Fills the slots of seconds [from, to) with no data. Only the newest
+// seconds of a long gap are written at once: the moving average and the
+// 10-second entries read no further back while rows are placed. The rest is
+// noted and written when the load ends (MaterialiseGaps), and only where it
+// still lies in the last day then: a ten-year load of short files would
+// otherwise write the whole ring for every file.
+void FillSlotsWithoutData(FileHistory& h, long long from, long long to) {
+  constexpr long long kWrittenAtOnce = 3600 + 10;  // the longest average, and one 10-s entry
+  if (to <= from) return;
+  const long long eagerFrom = std::max(from, to - kWrittenAtOnce);
+  for (long long s = eagerFrom; s < to; ++s) {
+    const std::size_t k = static_cast<std::size_t>(s % kSecondSlots);
+    h.timeline.slots[k].count = kNoDataCount;
+    h.timeline.slots[k].average = kNoDataCount;
+    h.slotComment[k] = kNoComment;
+  }
+  if (eagerFrom > from) {
+    // Gaps that have left the last day can no longer show.
+    auto& gaps = h.pendingGaps;
+    gaps.erase(std::remove_if(gaps.begin(), gaps.end(),
+                              [to](const SecondRange& g) { return g.to <= to - kSecondSlots; }),
+               gaps.end());
+    gaps.push_back({std::max(from, to - kSecondSlots), eagerFrom});
+  }
+}
+
+// Step 10.3: a level boundary right after a row. The mean takes the sources
+// of the current file's comment that hold data.
+void CompleteEntry(FileHistory& h, int level) {
+  TrendLevel& l = h.timeline.levels[level];
+  FileLevelState& state = h.levelState[level];
+  const int comment = h.currentCommentIndex;
+  double sum = 0.0;
+  int n = 0;
+  if (level == 0) {
+    for (long long s = h.loadedSeconds - l.factor; s < h.loadedSeconds; ++s) {
+      const std::size_t k = static_cast<std::size_t>(s % kSecondSlots);
+      const double c = h.timeline.slots[k].count;
+      if (c >= 0.0 && h.slotComment[k] == comment) {
+        sum += c;
+        ++n;
+      }
+    }
+  } else {
+    const TrendLevel& below = h.timeline.levels[level - 1];
+    const FileLevelState& belowState = h.levelState[level - 1];
+    for (int i = 1; i <= l.factor; ++i) {
+      const int k = ((below.writeIndex - i) % below.capacity + below.capacity) % below.capacity;
+      const double m = below.meanCount[k];
+      if (m >= 0.0 && belowState.comment[k] == comment) {
+        sum += m;
+        ++n;
+      }
+    }
+  }
+  const double mean = n > 0 ? sum / n : kNoDataCount;
+  l.meanCount[l.writeIndex] = mean;
+  state.comment[l.writeIndex] = comment;
+  ReportEntries(h, level, l.written, 1, mean, comment);
+  Advance(h, level);
+  state.completedThisFile = true;
+  state.completedSinceFirstRow = true;
+  state.fileMeanPending = false;
+}
+
+struct FileTotals {
+  double sum = 0.0;
+  long long rows = 0;
+};
+
+// Step 10 for every row. The slot and the distance to the next 10-second
+// boundary are stepped, not divided out, for each of the year's 31 million rows.
+void PlaceRows(FileHistory& h, const DataFileText& text, FileTotals& totals) {
+  const int n = std::clamp(h.averageSeconds, 1, 3600);
+  const int comment = h.currentCommentIndex;
+  const int firstPeriod = h.timeline.levels[0].period;
+  std::size_t k = static_cast<std::size_t>(h.loadedSeconds % kSecondSlots);
+  int toBoundary = firstPeriod - static_cast<int>(h.loadedSeconds % firstPeriod);
+  const std::size_t rows = text.counts.size();
+  SecondSlot* slots = h.timeline.slots.data();
+  std::int32_t* slotComment = h.slotComment.data();
+  for (std::size_t i = 0; i < rows; ++i) {
+    SecondSlot& slot = slots[k];
+    const double count = text.counts[i];
+    slot.count = count;
+    slot.missing = text.missing[i];
+    slot.power = text.power[i];
+    slotComment[k] = comment;
+    h.loadedSeconds += 1;
+    totals.sum += count;
+
+    h.windowSum += count;
+    if (++h.windowCount > n) {
+      h.windowCount = n;
+      const std::size_t leaving = (k + kSecondSlots - static_cast<std::size_t>(n)) % kSecondSlots;
+      const double old = slots[leaving].count;
+      if (old >= 0.0) h.windowSum -= old;
+    }
+    slot.average = h.windowSum / h.windowCount;
+    if (++k == kSecondSlots) k = 0;
+
+    if (--toBoundary == 0) {
+      toBoundary = firstPeriod;
+      for (int level = 0; level < kTrendLevels; ++level) {
+        if (h.loadedSeconds % h.timeline.levels[level].period != 0) break;
+        CompleteEntry(h, level);
+      }
+    }
+    if (h.spanLimit > 0 && h.loadedSeconds >= h.spanLimit) {
+      h.loadFull = true;
+      totals.rows += static_cast<long long>(i) + 1;
+      return;
+    }
+  }
+  totals.rows += static_cast<long long>(rows);
+}
+
+// Step 11: the lead-in day is read; the window starts a day later.
+void DiscardLeadInDay(FileHistory& h) {
+  MaterialiseGaps(h);
+  h.origin += kSecondSlots;
+  h.loadedSeconds -= kSecondSlots;
+  h.warmUpConsumed = true;
+  h.warmUpDay = false;
+  if (h.spanLimit > 0) h.spanLimit -= kSecondSlots;
+  h.files.clear();
+  // The slots ahead of the window hold the lead-in day; its last N + 1
+  // seconds stay, for the graph's starting point and the moving average.
+  const long long keepFrom = kSecondSlots - 1 - std::clamp(h.averageSeconds, 1, 3600);
+  for (long long s = h.loadedSeconds; s < keepFrom; ++s) {
+    h.timeline.slots[static_cast<std::size_t>(s)].count = kNoDataCount;
+    h.timeline.slots[static_cast<std::size_t>(s)].average = kNoDataCount;
+    h.slotComment[static_cast<std::size_t>(s)] = kNoComment;
+  }
+  for (int level = 0; level < kTrendLevels; ++level) {
+    TrendLevel& l = h.timeline.levels[level];
+    FileLevelState& state = h.levelState[level];
+    const int day = kSecondSlots / l.period;
+    const int shift = day % l.capacity;
+    std::rotate(l.meanCount, l.meanCount + shift, l.meanCount + l.capacity);
+    std::rotate(state.comment, state.comment + shift, state.comment + l.capacity);
+    l.written = std::max(0, l.written - day);
+    l.writeIndex = l.written % l.capacity;
+    if (l.written < l.capacity) {
+      std::fill(l.meanCount + l.written, l.meanCount + l.capacity, kNoDataCount);
+      std::fill(state.comment + l.written, state.comment + l.capacity, kNoComment);
+    }
+  }
+}
+
+bool Passes(const std::string& filter, const std::string& value) {
+  return filter.empty() || filter == value;
+}
+
+}  // namespace
+
+const char* NameErrorTitle(NameField field) {
+  for (const FieldRule& rule : kNameRules) {
+    if (rule.field == field) return rule.title;
+  }
+  return kNameFormTitle;
+}
+
+DataFileText::DataFileText() {
+  counts.reserve(kRowsReserved);
+  missing.reserve(kRowsReserved);
+  power.reserve(kRowsReserved);
+}
+
+void ReadDataFile(const std::string& path, DataFileText& text) {
+  text.outcome = DataFileText::Outcome::Read;
+  text.version.clear();
+  text.computerName.clear();
+  text.unitNumber.clear();
+  text.comment.clear();
+  text.firstRowValid = false;
+  text.counts.clear();
+  text.missing.clear();
+  text.power.clear();
+  if (!CheckName(path, text)) {
+    text.outcome = DataFileText::Outcome::BadName;
+    return;
+  }
+  std::size_t size = 0;
+  if (!ReadWholeFile(path, text.bytes, &size)) {
+    text.outcome = DataFileText::Outcome::CannotOpen;
+    return;
+  }
+  Lines lines(text.bytes.data(), size);
+  const char* line = nullptr;
+  std::size_t length = 0;
+  if (lines.Next(&line, &length)) text.version.assign(line, length);
+  if (text.version != kVersion1 && text.version != kVersion2) {
+    text.outcome = DataFileText::Outcome::BadVersion;
+    return;
+  }
+  std::string* header[] = {&text.computerName, &text.unitNumber, &text.comment};
+  for (std::string* field : header) {
+    if (lines.Next(&line, &length)) *field = HeaderText(line, length);
+  }
+  lines.Next(&line, &length);  // the column titles
+  ReadRows(lines, text);
+}
+
+void ApplyDataFile(FileHistory& h, const DataFileText& text, const ReaderEnv& env) {
+  switch (text.outcome) {
+    case DataFileText::Outcome::BadName:
+      env.messages.ShowOver(nullptr, NameErrorTitle(text.badField), kNotDataFileText);
+      return;
+    case DataFileText::Outcome::CannotOpen:
+      env.messages.ShowOver(nullptr, kCannotOpenTitle, kCannotOpenText);
+      return;
+    case DataFileText::Outcome::BadVersion:
+      env.messages.ShowOver(nullptr, kBadVersionTitle, kNotDataFileText);
+      return;
+    case DataFileText::Outcome::Read:
+      break;
+  }
+  // Steps 3-4.
+  h.shownVersion = text.version;
+  if (!Passes(h.filters.computerName, text.computerName) ||
+      !Passes(h.filters.unitNumber, text.unitNumber) || !Passes(h.filters.comment, text.comment)) {
+    return;
+  }
+  // Step 5.
+  FileEntry entry;
+  std::memcpy(entry.name, text.name, sizeof entry.name);
+  entry.computerName = text.computerName;
+  entry.unitNumber = text.unitNumber;
+  entry.comment = text.comment;
+  entry.commentIndex = h.distinctComments.IndexOf(text.comment);
+  entry.colourIndex = CommentTable::ColourOf(entry.commentIndex);
+
+  // Step 6: placement.
+  entry.startTime = env.clock.FromLocal(text.year, text.month, text.day, text.hour, text.minute,
+                                        text.second);
+  const bool firstFile = h.files.empty();
+  if (firstFile && h.origin == 0) h.origin = entry.startTime;
+  const long long gap = entry.startTime - (firstFile ? h.origin : h.files.back().endTime);
+  if (gap < 0) return;  // starts before the previous file ended
+
+  const int previousComment = firstFile ? kNoComment : h.files.back().commentIndex;
+  h.currentCommentIndex = entry.commentIndex;
+  for (FileLevelState& state : h.levelState) state.completedThisFile = false;
+  FileTotals totals;
+  long long covered = 0;
+  bool reachedLimit = h.spanLimit > 0 && h.loadedSeconds + gap >= h.spanLimit;
+  if (!reachedLimit) {
+    FillSlotsWithoutData(h, h.loadedSeconds, h.loadedSeconds + gap);
+    if (firstFile || gap > 1 || previousComment != entry.commentIndex) {
+      h.windowSum = 0.0;
+      h.windowCount = 0;
+    }
+    const long long oldLoaded = h.loadedSeconds;
+    h.loadedSeconds = entry.startTime - h.origin;
+    reachedLimit = h.spanLimit > 0 && h.loadedSeconds >= h.spanLimit;
+    if (!reachedLimit) {
+      PassSecondsWithoutData(h, oldLoaded, h.loadedSeconds, firstFile);
+      // Steps 8-10: a late first row leaves no-data seconds before it.
+      if (text.firstRowValid) {
+        // The first row goes to the slot of its stamp, but never before the
+        // file's own start: a row stamped at the start or a second later
+        // begins the file without a gap.
+        const ClockSeconds stamp = entry.startTime + text.firstRowSecondOfDay - NameSecondOfDay(text);
+        const long long lead = SlotOfStamp(h.origin, stamp) - h.loadedSeconds;
+        if (lead > 0) {
+          FillSlotsWithoutData(h, h.loadedSeconds, h.loadedSeconds + lead);
+          PassSecondsWithoutData(h, h.loadedSeconds, h.loadedSeconds + lead, firstFile);
+          h.loadedSeconds += lead;
+          covered += lead;
+        }
+        for (FileLevelState& state : h.levelState) state.completedSinceFirstRow = false;
+        const long long before = h.loadedSeconds;
+        PlaceRows(h, text, totals);
+        covered += h.loadedSeconds - before;
+      }
+    }
+  }
+  if (reachedLimit) h.loadFull = true;
+
+  // Step 11.
+  if (h.warmUpDay && h.loadedSeconds >= kSecondSlots) DiscardLeadInDay(h);
+  // Step 12: the file's mean in the current entry of every level.
+  if (totals.rows > 0) {
+    const double mean = totals.sum / static_cast<double>(totals.rows);
+    for (int level = 0; level < kTrendLevels; ++level) {
+      TrendLevel& l = h.timeline.levels[level];
+      l.meanCount[l.writeIndex] = mean;
+      h.levelState[level].comment[l.writeIndex] = h.currentCommentIndex;
+      h.levelState[level].fileMeanPending = true;
+    }
+  }
+  // Step 13.
+  entry.endTime = entry.startTime + covered;
+  h.files.push_back(std::move(entry));
+  // Step 14.
+  const int maxFiles = h.fileLimit > 0 ? std::min(h.fileLimit, kMaxLoadedFiles) : kMaxLoadedFiles;
+  if (static_cast<int>(h.files.size()) >= maxFiles) h.loadFull = true;
+  if (h.spanLimit > 0 && !h.warmUpDay && h.loadedSeconds > h.spanLimit + 1) {
+    h.loadedSeconds = h.spanLimit + 1;
+    for (TrendLevel& l : h.timeline.levels) {
+      l.written = static_cast<int>(h.spanLimit / l.period);
+      l.writeIndex = l.written % l.capacity;
+    }
+  }
+  // Step 15.
+  for (int level = 0; level < kTrendLevels; ++level) {
+    TrendLevel& l = h.timeline.levels[level];
+    if (l.written >= l.capacity) {
+      l.meanCount[0] = kNoDataCount;
+      h.levelState[level].comment[0] = kNoComment;
+    }
+  }
+}
+
+void LoadDataFile(FileHistory& h, const std::string& path, const ReaderEnv& env) {
+  DataFileText& text = h.readBuffers[0];
+  ReadDataFile(path, text);
+  ApplyDataFile(h, text, env);
+}
+
+}  // namespace velrix
