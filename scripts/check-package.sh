@@ -189,6 +189,8 @@ if command -v systemd-analyze >/dev/null 2>&1; then
     fail "systemd-analyze verify complains about the unit"
   fi
   ok "systemd-analyze verify accepts the unit"
+else
+  echo "check-package: note: no systemd-analyze here; the unit is checked by its lines only"
 fi
 ok "the unit runs velrix-recorder as a dynamic user in its state folder"
 
