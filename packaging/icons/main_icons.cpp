@@ -30,13 +30,13 @@ constexpr int kExitUsage = 2;
 constexpr int kPngSizes[] = {16, 32, 48, 64, 128, 256};
 constexpr int kSmallBelow = 48;  // pixels: smaller icons show the initial only
 
-// The design square and the logo's colours.
-constexpr double kDesign = 256.0;
+// The square the icon is drawn in, and the logo's colours.
+constexpr double kSquare = 256.0;
 const QColor kField(0, 60, 110);
 const QColor kFrame(255, 195, 0);
 const QColor kName(255, 255, 255);
 
-// One look of the icon, in design units: the frame's outer inset and width,
+// One look of the icon, in units of that square: the frame's outer inset and width,
 // the name, and the largest width and height the name may take.
 struct Look {
   double frameInset;
@@ -52,7 +52,7 @@ constexpr Look kSmallLook{16.0, 16.0, "V", 150.0, 150.0};
 constexpr int kOutlineFontPixels = 100;  // only the outline's shape matters
 constexpr int kSvgDecimals = 2;
 
-// The name as an outline, centred in the design square.
+// The name as an outline, centred in the square.
 QPainterPath NameOutline(const Look& look) {
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPixelSize(kOutlineFontPixels);
@@ -62,7 +62,7 @@ QPainterPath NameOutline(const Look& look) {
   const QRectF box = path.boundingRect();
   const double scale = std::min(look.nameWidth / box.width(), look.nameHeight / box.height());
   QTransform t;
-  t.translate(kDesign / 2, kDesign / 2);
+  t.translate(kSquare / 2, kSquare / 2);
   t.scale(scale, scale);
   t.translate(-box.center().x(), -box.center().y());
   return t.map(path);
@@ -71,7 +71,7 @@ QPainterPath NameOutline(const Look& look) {
 // The frame's stroke runs along the middle of its width.
 QRectF FrameRect(const Look& look) {
   const double middle = look.frameInset + look.frameWidth / 2;
-  return QRectF(middle, middle, kDesign - 2 * middle, kDesign - 2 * middle);
+  return QRectF(middle, middle, kSquare - 2 * middle, kSquare - 2 * middle);
 }
 
 QImage DrawPng(int size) {
@@ -80,7 +80,7 @@ QImage DrawPng(int size) {
   image.fill(kField);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing, true);
-  p.scale(size / kDesign, size / kDesign);
+  p.scale(size / kSquare, size / kSquare);
   QPen pen(kFrame);
   pen.setWidthF(look.frameWidth);
   pen.setJoinStyle(Qt::MiterJoin);
@@ -120,10 +120,10 @@ QString DrawSvg() {
   QString svg;
   QTextStream s(&svg);
   s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Num(kDesign) << "\" height=\""
-    << Num(kDesign) << "\" viewBox=\"0 0 " << Num(kDesign) << ' ' << Num(kDesign) << "\">\n"
+    << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Num(kSquare) << "\" height=\""
+    << Num(kSquare) << "\" viewBox=\"0 0 " << Num(kSquare) << ' ' << Num(kSquare) << "\">\n"
     << "  <title>Velrix</title>\n"
-    << "  <rect width=\"" << Num(kDesign) << "\" height=\"" << Num(kDesign) << "\" fill=\""
+    << "  <rect width=\"" << Num(kSquare) << "\" height=\"" << Num(kSquare) << "\" fill=\""
     << Rgb(kField) << "\"/>\n"
     << "  <rect x=\"" << Num(frame.x()) << "\" y=\"" << Num(frame.y()) << "\" width=\""
     << Num(frame.width()) << "\" height=\"" << Num(frame.height()) << "\" fill=\"none\" stroke=\""
