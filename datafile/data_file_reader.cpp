@@ -451,11 +451,9 @@ void ApplyDataFile(FileHistory& h, const DataFileText& text, const ReaderEnv& en
       PassSecondsWithoutData(h, oldLoaded, h.loadedSeconds, firstFile);
       // Steps 8-10: a late first row leaves no-data seconds before it.
       if (text.firstRowValid) {
-        // The first row goes to the slot of its stamp, but never before the
-        // file's own start: a row stamped at the start or a second later
-        // begins the file without a gap.
-        const ClockSeconds stamp = entry.startTime + text.firstRowSecondOfDay - NameSecondOfDay(text);
-        const long long lead = SlotOfStamp(h.origin, stamp) - h.loadedSeconds;
+        // A first row stamped up to a second after the file's start begins
+        // the file; a later one leaves the seconds in between without data.
+        const long long lead = text.firstRowSecondOfDay - NameSecondOfDay(text) - 1;
         if (lead > 0) {
           FillSlotsWithoutData(h, h.loadedSeconds, h.loadedSeconds + lead);
           PassSecondsWithoutData(h, h.loadedSeconds, h.loadedSeconds + lead, firstFile);

@@ -97,14 +97,12 @@ int SearchDates(FileHistory& h, const SearchPlace& place, const ConditionRange& 
                   });
   if (ahead.Running()) {
     while (const DataFileText* text = ahead.Next()) {
-      ClearCompletedThisFile(h);
       ApplyDataFile(h, *text, env);
       ahead.Release();
       if (h.loadFull) break;
     }
   } else {
     ForEachCandidate(place, range, [&](const std::string& path) {
-      ClearCompletedThisFile(h);
       LoadDataFile(h, path, env);
       return !h.loadFull;
     });

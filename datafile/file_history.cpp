@@ -83,10 +83,6 @@ void FinishLoad(FileHistory& h) {
   }
 }
 
-void ClearCompletedThisFile(FileHistory& h) {
-  for (FileLevelState& state : h.levelState) state.completedThisFile = false;
-}
-
 int FileAtSecond(const FileHistory& h, long long t) {
   if (h.files.empty()) return -1;
   // The files are in time order: the last one starting at or before t.

@@ -6,14 +6,16 @@
 // day of the trend navigation's reloads. One instance, owned by the view,
 // allocated once; only the reader fills it.
 //
-// Slots and clock times. A slot covers the second that begins at
-// start + slot; a data row is stamped when its second is complete, so the row
-// of slot s carries the time start + s + 1, and a row stamped t belongs to
-// slot t - start - 1. The reader places rows by this rule (a file's first
-// row, which the writer anchors a moment after the file is created, is never
-// put before the file's own start), and the trend graph and its cursor show
-// the time of point k as start + k (SlotStamp of the slot before it), so the
-// graph shows every row at the time written in it.
+// Slots and clock times, for the reader, the trend graph, its cursor and the
+// headless review alike: slot s of a history holds the row stamped
+// start + s (SlotStamp), start being the time of slot 0 (the load's origin,
+// or the live measurement's first row). The reader places a file's rows one
+// after another from the slot of the file's own start. The writer stamps a
+// file's first row a moment after it makes the file, so a first row stamped
+// up to a second after the file's start begins the file; a later first row
+// leaves the seconds in between without data and its file then shows one
+// second early. A file begun at midnight, and so nearly every row, shows at
+// the time written in it.
 
 #include <cstdint>
 #include <memory>
@@ -33,10 +35,8 @@ inline constexpr int kMaxLoadedFiles = 10000;
 inline constexpr int kFileColours = 4;
 inline constexpr int kReadBuffers = 3;
 
-// The stamp of the row in slot `slot` of a history whose slot 0 begins at
-// `start`, and the slot of a row stamped `stamp`.
-inline ClockSeconds SlotStamp(ClockSeconds start, long long slot) { return start + slot + 1; }
-inline long long SlotOfStamp(ClockSeconds start, ClockSeconds stamp) { return stamp - start - 1; }
+// The stamp of the row in slot `slot` of a history whose slot 0 is stamped `start`.
+inline ClockSeconds SlotStamp(ClockSeconds start, long long slot) { return start + slot; }
 
 // A loaded file: its name and span, and header lines 2-4 as the file holds
 // them (CP932 bytes, at most 127 each).
@@ -79,7 +79,9 @@ struct HeaderFilters {
 // What a trend level knows beyond the live history's levels.
 struct FileLevelState {
   int comment[kTrendLevelMaxEntries] = {};
-  bool completedThisFile = false;       // an entry was completed during the last file
+  // An entry was completed during the last file loaded (a file passed over
+  // after it, a filtered or refused one, does not count).
+  bool completedThisFile = false;
   bool completedSinceFirstRow = false;  // ... since the last file's first row
   // The level's current entry holds the mean of the file read last and has
   // not been closed; the first boundary after that file keeps it.
@@ -160,9 +162,6 @@ void FinishLoad(FileHistory& h);
 // Writes the noted gaps' slots that still lie in the ring.
 void MaterialiseGaps(FileHistory& h);
 
-// Clears every level's entryCompletedThisFile; callers do it before each
-// candidate file.
-void ClearCompletedThisFile(FileHistory& h);
 
 // The loaded file that holds second t of the history (t counted from origin):
 // the last file starting at or before it, or the last file when none does;

@@ -72,10 +72,7 @@ class ReaderTest : public ::testing::Test {
   }
   std::string dataFolder() const { return temp.path() + "/Velrix"; }
 
-  void Load(const std::string& path) {
-    ClearCompletedThisFile(*h);
-    LoadDataFile(*h, path, env);
-  }
+  void Load(const std::string& path) { LoadDataFile(*h, path, env); }
   ClockSeconds Local(int y, int mo, int d, int hh, int mi, int s) const {
     return clock.FromLocal(y, mo, d, hh, mi, s);
   }
