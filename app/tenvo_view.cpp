@@ -75,6 +75,7 @@ CTenvoView::CTenvoView(UnitLinkState& link, const AppOptions& options, UserMessa
       messages_(messages != nullptr ? messages : ownMessages_.get()),
       doseTable_(std::make_unique<DoseTable>()),
       history_(std::make_unique<LiveHistory>()),
+      fileHistory_(std::make_unique<FileHistory>()),
       ctx_{run_, *history_, values_, link_, settings_, *doseTable_, writer_, clock_, *messages_, *this},
       canvas_(QSize(kViewWidth, kViewHeight), QImage::Format_RGB32) {
   setMouseTracking(true);
@@ -245,17 +246,27 @@ void CTenvoView::DrawPanelLocked(QPainter& p) {
 }
 
 void CTenvoView::DrawTrendLocked(QPainter& p) {
-  TrendInputs in;
-  in.history = history_.get();
-  in.heldSeconds = history_->sampleCount;
-  in.trend = settings_.trend;
-  in.table = doseTable_.get();
-  in.startTime = writer_.firstRowTime;
-  in.clock = &clock_;
-  in.fileMode = fileMode_;
+  TrendInputs in =
+      fileMode_ == 1
+          ? FileTrendInputs(*fileHistory_, settings_.trend, *doseTable_, clock_, cursorShown_)
+          : LiveTrendInputs(*history_, settings_.trend, *doseTable_, writer_.firstRowTime, clock_,
+                            link_.measuring.load(), cursorShown_);
   in.measuring = link_.measuring.load();
-  in.cursorShown = cursorShown_;
   lastWindow_ = DrawTrend(p, tools_, in);
+}
+
+void CTenvoView::EnterFileView() {
+  fileMode_ = 1;
+  run_.shownVersion = fileHistory_->shownVersion;
+  RedrawTrend();
+}
+
+void CTenvoView::LeaveFileView() {
+  fileMode_ = 0;
+  fileHistory_->files.clear();
+  fileHistory_->warmUpConsumed = false;
+  run_.shownVersion = kDataFileVersion;
+  RedrawTrend();
 }
 
 void CTenvoView::ShowCanvas() {

@@ -19,6 +19,7 @@
 #include "app/qt_messages.h"
 #include "app/qt_warning_sound.h"
 #include "datafile/data_file_writer.h"
+#include "datafile/file_history.h"
 #include "display/ui/display_tools.h"
 #include "display/ui/panel_painter.h"
 #include "display/trend_window.h"
@@ -70,6 +71,14 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   void EnableButton(int command, bool enabled) override;
   void ShowPowerPopup(const std::string& text) override;
 
+  // The recorded data the reader loads for review, and the view's switch
+  // between it and the live measurement: the trend graph shows the file
+  // history from EnterFileView until LeaveFileView.
+  FileHistory& FileRecord() { return *fileHistory_; }
+  int FileMode() const { return fileMode_; }
+  void EnterFileView();
+  void LeaveFileView();
+
   // For the screenshot tool and the tests.
   const QImage& Canvas() const { return canvas_; }
   MeasurementContext& Context() { return ctx_; }
@@ -114,6 +123,7 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   std::unique_ptr<DoseTable> doseTable_;
   MeasurementRun run_;
   std::unique_ptr<LiveHistory> history_;
+  std::unique_ptr<FileHistory> fileHistory_;
   DerivedValues values_;
   DataFileWriter writer_;
   WarningState warningState_;

@@ -15,7 +15,8 @@
 // up to a second after the file's start begins the file; a later first row
 // leaves the seconds in between without data and its file then shows one
 // second early. A file begun at midnight, and so nearly every row, shows at
-// the time written in it.
+// the time written in it. A point of the graph takes the colour, and the
+// cursor the details, of the file that holds the point's last slot.
 
 #include <cstdint>
 #include <memory>

@@ -1,13 +1,15 @@
 #include "display/trend_picture.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
+#include "datafile/working_copy.h"
 #include "display/value_format.h"
 
 namespace velrix {
 namespace {
 
-constexpr int kSecondsPerDay = 86400;
 // Values at or below this are no data: not plotted, and lines break there.
 constexpr double kNoDataLimit = -1.0;
 
@@ -109,6 +111,26 @@ TrendInputs LiveTrendInputs(const History& history, const TrendSettings& trend,
   return in;
 }
 
+TrendInputs FileTrendInputs(const FileHistory& history, const TrendSettings& trend,
+                            const DoseTable& table, const Clock& clock, int cursorShown) {
+  TrendInputs in;
+  in.history = &history.timeline;
+  in.heldSeconds = static_cast<int>(std::min<long long>(history.loadedSeconds, INT_MAX));
+  in.trend = trend;
+  in.table = &table;
+  in.startTime = history.origin;
+  in.clock = &clock;
+  in.fileMode = 1;
+  in.warmUpConsumed = history.warmUpConsumed ? 1 : 0;
+  in.cursorShown = cursorShown;
+  in.showRetry = history.shownVersion == kDataFileVersion;
+  in.files.reserve(history.files.size());
+  for (const FileEntry& f : history.files) {
+    in.files.push_back({f.startTime - history.origin, f.colourIndex});
+  }
+  return in;
+}
+
 int TrendFileAt(const std::vector<TrendFileSpan>& files, long long t) {
   if (files.empty()) return -1;
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -171,7 +193,7 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
     const std::string label = TrendTimeLabel(p.span, w.offset, j);
     p.texts.push_back({TrendCentredTextX(x, label), kTimeLabelY, label, kTrendPaletteBlack});
     if (dated && (j == 0 || j == span.gridIntervals)) {
-      const ClockSeconds t = in.startTime + w.offset + (j == 0 ? 0 : span.seconds);
+      const ClockSeconds t = SlotStamp(in.startTime, w.offset + (j == 0 ? 0 : span.seconds));
       const CalendarTime c = clock.Local(t);
       const std::string date = DateText(c);
       const std::string time = TimeText(c);
@@ -194,22 +216,31 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
 
   const History& h = *in.history;
   auto scaled = [&](double v) { return ToScaleUnit(table, v, p.scale); };
-  auto fileAt = [&](long long second) { return live ? -1 : TrendFileAt(in.files, second); };
+  // The file a point's colour comes from: the one holding its last slot
+  // (slot s is the row stamped start + s), so every row keeps its own
+  // file's colour up to a file's last row.
+  auto fileAt = [&](long long slot) { return live ? -1 : TrendFileAt(in.files, slot); };
+  auto fileOfPoint = [&](long long k) {
+    return fileAt(static_cast<long long>(w.offset) + k * span.period - 1);
+  };
   auto colourIndexOf = [&](int file) {
     return file >= 0 ? in.files[static_cast<std::size_t>(file)].colourIndex : 0;
   };
   const int x1 = TrendPointX(p.span, 1);
+  // Files of version "1.00" have no retry column.
+  auto retried = [&](long long second) { return in.showRetry && SlotAt(h, second).missing == 1; };
 
   // Step 9: the starting point of spans 0-3.
   Polyline average;
   if (!levelSpan) {
-    const int startFile = fileAt(w.offset);
     const bool fromStart = w.offset == 0 && in.warmUpConsumed == 0;
+    // The starting point is slot 0 (drawn at x1) or the slot before the window.
+    const int startFile = fromStart ? fileAt(0) : fileAt(static_cast<long long>(w.offset) - 1);
     if (fromStart) {
       const double v = scaled(TrendPointSeries(h, p.span, 0));
       if (v > kNoDataLimit) {
         AddDot(p.marks, x1, TrendValueY(v, scale.full),
-               SlotAt(h, 0).missing == 1 ? kTrendPaletteRed : kTrendPaletteStartDot);
+               retried(0) ? kTrendPaletteRed : kTrendPaletteStartDot);
       }
       const double a = scaled(SlotAt(h, p.span <= 1 ? 0 : span.period - 1).average);
       average.Start(x1, TrendValueY(a, scale.full), a, startFile);
@@ -219,7 +250,7 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
         const double v = scaled(SlotAt(h, r).count);
         if (v > kNoDataLimit) {
           int palette = live ? kTrendPaletteStartDot : DarkFilePalette(colourIndexOf(startFile));
-          if (SlotAt(h, r).missing == 1) palette = kTrendPaletteRed;
+          if (retried(r)) palette = kTrendPaletteRed;
           AddDot(p.marks, kPlotLeft, TrendValueY(v, scale.full), palette);
         }
       }
@@ -236,12 +267,12 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
     const long long k = i + 1;
     const int r = Wrap(static_cast<long long>(w.first) + i, span.ringLength);
     const double v = scaled(TrendPointSeries(h, p.span, r));
-    const int file = fileAt(static_cast<long long>(w.offset) + k * span.period);
+    const int file = fileOfPoint(k);
     int palette = kTrendPaletteCyan;
     if (!live)
       palette = levelSpan ? BrightFilePalette(colourIndexOf(file))
                           : DarkFilePalette(colourIndexOf(file));
-    if (p.span <= 1 && SlotAt(h, r).missing == 1) palette = kTrendPaletteRed;
+    if (p.span <= 1 && retried(r)) palette = kTrendPaletteRed;
     const int x = TrendPointX(p.span, k);
     const int y = TrendValueY(v, scale.full);
     if (v > kNoDataLimit) AddDot(p.marks, x, y, palette);
@@ -264,7 +295,7 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
         if (second < 0) second = kSecondsPerDay - 1;
       }
       const double a = scaled(SlotAt(h, second).average);
-      const int file = fileAt(static_cast<long long>(w.offset) + k * span.period);
+      const int file = fileOfPoint(k);
       const int palette = live ? kTrendPaletteCyan : BrightFilePalette(colourIndexOf(file));
       average.Next(p.marks, TrendPointX(p.span, k), TrendValueY(a, scale.full), a, file,
                    palette);

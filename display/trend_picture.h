@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "datafile/file_history.h"
 #include "display/trend_window.h"
 #include "measure/dose_table.h"
 #include "measure/live_history.h"
@@ -33,6 +34,7 @@ struct TrendInputs {
   int measuring = 0;
   int warmUpConsumed = 0;             // a lead-in day was discarded (file view only)
   int cursorShown = 1;
+  bool showRetry = true;              // retry seconds red (files of version "2.00" only)
   std::vector<TrendFileSpan> files;   // file view: the loaded files in load order
 };
 
@@ -75,6 +77,10 @@ inline constexpr char kCursorOffText[] = "[カーソル表示OFF]";
 TrendInputs LiveTrendInputs(const History& history, const TrendSettings& trend,
                             const DoseTable& table, ClockSeconds firstRowTime,
                             const Clock& clock, int measuring, int cursorShown);
+
+// Inputs for the file view of a loaded file history.
+TrendInputs FileTrendInputs(const FileHistory& history, const TrendSettings& trend,
+                            const DoseTable& table, const Clock& clock, int cursorShown);
 
 // The index (load order) of the file holding second t of the history: the
 // last file starting at or before t, or the last file when none does; -1

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "display/trend_picture.h"
+#include "tests/datafile/reader_fixture.h"
 
 namespace velrix {
 namespace {
@@ -179,3 +180,40 @@ TEST(LiveTrend, InputsHoldTheMeasurementsSecondsAndStart) {
 
 }  // namespace
 }  // namespace velrix
+
+// Loaded files drawn as the view draws them: each point in its file's dark
+// colour, retry seconds red only in files that record them ("2.00"), dates
+// from the load's origin.
+namespace velrix::testing {
+namespace {
+
+TEST_F(ReaderTest, TheFileViewColoursByCommentAndMarksRetriesOnlyInVersionTwo) {
+  for (const char* version : {"2.00", "1.00"}) {
+    ResetFileHistory(*h);
+    h->origin = Local(2013, 3, 2, 10, 0, 0);
+    FileSpec a{"130302-100000.csv", -1, {5.0, 5.0, 5.0}, "A", version};
+    a.missing = {0, 1, 0};
+    Load(Write(a));
+    Load(Write({"130302-100003.csv", -1, {5.0, 5.0}, "B", version}));
+    TrendSettings trend{0, 10};
+    const TrendPicture p = BuildTrendPicture(FileTrendInputs(*h, trend, DoseTable{}, clock, 1));
+    std::vector<int> palettes;
+    for (const TrendMark& m : p.marks) {
+      if (m.kind == TrendMark::Dot) palettes.push_back(m.palette);
+    }
+    const int red = std::string(version) == "2.00" ? kTrendPaletteRed : DarkFilePalette(0);
+    // The starting dot, then five points: file A (dark set 0), file B (dark set 1).
+    EXPECT_EQ(palettes, (std::vector<int>{kTrendPaletteStartDot, DarkFilePalette(0), red,
+                                          DarkFilePalette(0), DarkFilePalette(1),
+                                          DarkFilePalette(1)}))
+        << version;
+    EXPECT_FALSE(p.nowLine);
+    const bool dated = std::any_of(p.texts.begin(), p.texts.end(), [](const TrendText& t) {
+      return t.text == "10:00:00" && t.y == 618;
+    });
+    EXPECT_TRUE(dated);
+  }
+}
+
+}  // namespace
+}  // namespace velrix::testing

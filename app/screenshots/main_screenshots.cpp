@@ -10,6 +10,9 @@
 //   warning.png          low warning limits: red rows and the warning box
 //   stopped.png          after the stop command
 //   link-ng.png          a unit path that does not exist
+//   file-view-day.png    a recorded day opened for review, 1日 span
+//   file-view-30days.png thirty days with two comments, 30日 span
+//   file-view-year.png   a year of one-hour files, 1年 span
 //
 // With --check DIR the pictures are also compared with the ones in DIR (the
 // committed pictures of the README), outside the regions that show the clock
@@ -33,8 +36,10 @@
 #include <vector>
 
 #include "app/command_ids.h"
+#include "app/screenshots/generated_files.h"
 #include "app/main_frame.h"
 #include "app/tenvo_view.h"
+#include "datafile/date_search.h"
 #include "link/unit_link_state.h"
 #include "platform/c_format.h"
 #include "platform/command_line.h"
@@ -112,7 +117,8 @@ const std::vector<ViewRect> kLiveRegions = {
 const std::vector<ViewRect> kClockRegion = {{64, 7, 350, 30}};
 
 // Trend scales and units of the pictures (indices of the trend and unit tables).
-constexpr int kSpan1Min = 0, kSpan10Min = 1, kSpan1Hour = 2;
+constexpr int kSpan1Min = 0, kSpan10Min = 1, kSpan1Hour = 2, kSpan1Day = 3, kSpan30Days = 4,
+              kSpan1Year = 5;
 constexpr int kScale1uSvh = 1, kScale10Cps = 10, kScale100Cpm = 15;
 constexpr int kUnitMicroSv = 0, kUnitMilliSv = 1, kUnitCounts = 2;
 constexpr int kRateMicroSvh = 0, kRateCps = 2, kRateCpm = 3;
@@ -331,6 +337,60 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
   unit.Stop();
 }
 
+// Recorded data opened for review, made by the tool itself (see
+// generated_files.h): one day, thirty days under two comments, and a year.
+// The unit is absent, so only the clock moves between runs.
+void TakeFileViewPictures(const std::string& programFolder, Pictures& pictures) {
+  UnitLinkState link;
+  AppOptions options;
+  options.programFolder = programFolder;
+  options.port = kNoSuchUnit;
+  StderrMessages messages;
+  auto* view = new CTenvoView(link, options, &messages);
+  CMainFrame frame(view);
+  frame.show();
+  PumpUntil([&] { return view->CycleTimerRunning(); }, kLinkNgLimit);
+
+  struct FilePicture {
+    const char* name;
+    std::vector<GeneratedSpan> files;
+    ConditionRange range;
+    int span;
+  };
+  // Each picture's files lie in a year of their own, so no search finds another's.
+  const std::vector<FilePicture> list = {
+      {"file-view-day.png", {{2021, 3, 2, 1, 0, 86400, "屋上"}}, {2021, 3, 2, 0, 0, 2021, 3, 2, 24, 60},
+       kSpan1Day},
+      {"file-view-30days.png",
+       {{2022, 4, 1, 15, 0, 86400, "屋上"}, {2022, 4, 16, 15, 0, 86400, "地下 倉庫"}},
+       {2022, 4, 1, 0, 0, 2022, 4, 30, 24, 60},
+       kSpan30Days},
+      {"file-view-year.png", {{2023, 1, 1, 365, 12 * 3600, 3600, "屋上"}},
+       {2023, 1, 1, 0, 0, 2023, 12, 31, 24, 60},
+       kSpan1Year},
+  };
+  const Settings& settings = view->SettingsRecord();
+  for (const FilePicture& picture : list) {
+    for (const GeneratedSpan& files : picture.files) {
+      if (!WriteGeneratedFiles(settings.dataFolder, files)) {
+        pictures.Fail("the recorded data for the file view cannot be written");
+        return;
+      }
+    }
+    FileHistory& history = view->FileRecord();
+    history.averageSeconds = settings.displayUnits.averageSeconds;
+    const ReaderEnv env{messages, DefaultClock()};
+    if (RunConditionSearch(history, {settings.dataFolder, ""}, picture.range, env) == 0) {
+      pictures.Fail("the generated files were not found");
+      continue;
+    }
+    view->SettingsRecord().trend = {picture.span, kScale1uSvh};
+    view->EnterFileView();
+    pictures.Take(frame, picture.name, kClockRegion);
+  }
+  frame.close();
+}
+
 // No unit at the configured path: the link line turns red.
 void TakeLinkNgPicture(const std::string& programFolder, Pictures& pictures) {
   UnitLinkState link;
@@ -387,5 +447,6 @@ int main(int argc, char** argv) {
   velrix::Pictures pictures(options.outFolder, options.checkFolder);
   velrix::TakeMeasurementPictures(programFolder, options.liveSeconds, pictures);
   velrix::TakeLinkNgPicture(programFolder, pictures);
+  velrix::TakeFileViewPictures(programFolder, pictures);
   return pictures.failures() == 0 ? 0 : 1;
 }
