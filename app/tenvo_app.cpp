@@ -49,8 +49,8 @@ int CTenvoApp::Run(int argc, char** argv) {
   // Every argument was Velrix's own and has been read: Qt is handed the
   // program's name only, so it interprets none of them.
   argc = 1;
-  QApplication app(argc, argv);  // takes Qt's own arguments out of argv
-  UseCNumbers();                 // Qt has just adopted the environment's locale
+  QApplication app(argc, argv);
+  UseCNumbers();  // Qt has just adopted the environment's locale
   QApplication::setWindowIcon(QIcon(QPixmap::fromImage(VelrixLogo())));
 
   auto* view = new CTenvoView(*link_, options);

@@ -10,7 +10,7 @@ packages=(
   fonts-ipafont-gothic
   locales libglib2.0-dev
   clang libclang-rt-14-dev
-  dpkg-dev desktop-file-utils fakeroot file
+  dpkg-dev desktop-file-utils fakeroot file systemd
   xvfb xauth
 )
 

@@ -5,5 +5,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install-deps.sh"
 "$here/scripts/build.sh"
 build="${VELRIX_BUILD_DIR:-$here/build}"
-cd "$build"
-ctest -j2 --output-on-failure
+(cd "$build" && ctest -j2 --output-on-failure)
+# The Debian package as a user meets it: contents, desktop entry, udev rule,
+# service unit, and the programs run from an unpacked copy.
+VELRIX_BUILD_DIR="$build" "$here/scripts/check-package.sh"
