@@ -45,8 +45,10 @@ int NameDigits(const char* name, std::size_t at) {
   return (a - '0') * 10 + (b - '0');
 }
 
+}  // namespace
+
 // Step 1: the last 17 characters of the path are the name.
-bool CheckName(const std::string& path, DataFileText& text) {
+bool CheckDataFileName(const std::string& path, DataFileText& text) {
   text.name[0] = '\0';
   if (path.size() < static_cast<std::size_t>(kDataFileNameLength)) {
     text.badField = NameField::Form;
@@ -73,6 +75,8 @@ bool CheckName(const std::string& path, DataFileText& text) {
   text.badField = NameField::None;
   return true;
 }
+
+namespace {
 
 int NameSecondOfDay(const DataFileText& text) {
   return text.hour * kSecondsPerHour + text.minute * 60 + text.second;
@@ -133,6 +137,18 @@ void ReadRows(Lines& lines, DataFileText& text) {
     text.missing.push_back(fields.missing);
     text.power.push_back(fields.power);
   }
+}
+
+void ClearText(DataFileText& text) {
+  text.outcome = DataFileText::Outcome::Read;
+  text.version.clear();
+  text.computerName.clear();
+  text.unitNumber.clear();
+  text.comment.clear();
+  text.firstRowValid = false;
+  text.counts.clear();
+  text.missing.clear();
+  text.power.clear();
 }
 
 // --- Placing a file on the timeline -------------------------------------
@@ -361,25 +377,23 @@ DataFileText::DataFileText() {
 }
 
 void ReadDataFile(const std::string& path, DataFileText& text) {
-  text.outcome = DataFileText::Outcome::Read;
-  text.version.clear();
-  text.computerName.clear();
-  text.unitNumber.clear();
-  text.comment.clear();
-  text.firstRowValid = false;
-  text.counts.clear();
-  text.missing.clear();
-  text.power.clear();
-  if (!CheckName(path, text)) {
+  if (!CheckDataFileName(path, text)) {
+    ClearText(text);
     text.outcome = DataFileText::Outcome::BadName;
     return;
   }
   std::size_t size = 0;
   if (!ReadWholeFile(path, text.bytes, &size)) {
+    ClearText(text);
     text.outcome = DataFileText::Outcome::CannotOpen;
     return;
   }
-  Lines lines(text.bytes.data(), size);
+  ParseDataFileBytes(text.bytes.data(), size, text);
+}
+
+void ParseDataFileBytes(const char* data, std::size_t size, DataFileText& text) {
+  ClearText(text);
+  Lines lines(data, size);
   const char* line = nullptr;
   std::size_t length = 0;
   if (lines.Next(&line, &length)) text.version.assign(line, length);

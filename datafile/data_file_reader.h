@@ -53,6 +53,11 @@ struct DataFileText {
 // file it cannot use is described by text.outcome.
 void ReadDataFile(const std::string& path, DataFileText& text);
 
+// The steps of ReadDataFile on their own: the name's checks (false with
+// text.badField set), and the lines of a file's bytes.
+bool CheckDataFileName(const std::string& path, DataFileText& text);
+void ParseDataFileBytes(const char* data, std::size_t size, DataFileText& text);
+
 // Places a file read by ReadDataFile into the history and reports what is
 // wrong with it (name, opening, version). A file that fails a filter, starts
 // before the previous one ended or whose first row is malformed is passed

@@ -9,3 +9,5 @@ build="${VELRIX_BUILD_DIR:-$here/build}"
 # The Debian package as a user meets it: contents, desktop entry, udev rule,
 # service unit, and the programs run from an unpacked copy.
 VELRIX_BUILD_DIR="$build" "$here/scripts/check-package.sh"
+# Every libFuzzer target for a bounded time (clang, with the sanitizers).
+"$here/scripts/fuzz.sh" "${VELRIX_FUZZ_SECONDS:-30}"
