@@ -144,10 +144,20 @@ void Measure(const char* what, const SearchPlace& place, const ConditionRange& r
     for (const std::string& path : paths) {
       std::size_t size = 0;
       if (!ReadWholeFile(path, buffer, &size)) continue;
+      // The reader's own row reading: the writer's rows in one step, any
+      // other line field by field.
       const char* p = buffer.data();
       const char* end = p + size;
       int line = 0;
+      bool midnight = false;
       while (p < end) {
+        if (line >= 5 && static_cast<std::size_t>(end - p) >= kWriterRowBytes &&
+            ScanWriterRow(p, &fields, &midnight)) {
+          sum += fields.count;
+          ++rows;
+          p += kWriterRowBytes;
+          continue;
+        }
         const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
         const char* stop = lf ? lf : end;
         std::size_t length = static_cast<std::size_t>(stop - p);

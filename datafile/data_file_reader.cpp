@@ -20,8 +20,6 @@ constexpr char kVersion2[] = "2.00";
 constexpr char kMidnightStamp[] = "00:00:00";
 constexpr int kSecondsPerHour = 3600;
 
-// Room for one day of rows and a little more; grown only by odd files.
-constexpr std::size_t kRowsReserved = kSecondSlots;
 
 struct FieldRule {
   NameField field;
@@ -96,6 +94,9 @@ class Lines {
     p_ = lf != nullptr ? lf + 1 : end_;
     return true;
   }
+  const char* Position() const { return p_; }
+  std::size_t Remaining() const { return static_cast<std::size_t>(end_ - p_); }
+  void Skip(std::size_t bytes) { p_ += bytes; }
 
  private:
   const char* p_;
@@ -111,32 +112,44 @@ void ReadRows(Lines& lines, DataFileText& text) {
   const char* line = nullptr;
   std::size_t length = 0;
   RowFields fields;
-  std::size_t limit = kSecondSlots;
-  bool first = true;
-  while (text.counts.size() < limit && lines.Next(&line, &length)) {
-    if (EndsTheRows(line, length)) break;
-    if (first) {
-      ScanRow(line, length, &fields);
-      if (fields.hour < 0 || fields.hour > 23 || fields.minute < 0 || fields.minute > 59 ||
-          fields.second < 0 || fields.second > 59) {
-        return;  // a malformed first row: the file has no rows
-      }
-      text.firstRowValid = true;
-      text.firstRowSecondOfDay = fields.hour * kSecondsPerHour + fields.minute * 60 + fields.second;
-      // The no-data seconds before a late first row count towards the day.
-      const int gap = text.firstRowSecondOfDay - NameSecondOfDay(text) - 1;
-      if (gap > 0) limit -= static_cast<std::size_t>(gap);
-      first = false;
-    } else {
-      // A second midnight in one file: the rows after it belong to no second
-      // of this file's day, so the file ends there.
-      if (std::memcmp(line, kMidnightStamp, 8) == 0) break;
-      ScanRow(line, length, &fields);
-    }
-    text.counts.push_back(fields.count);
-    text.missing.push_back(fields.missing);
-    text.power.push_back(fields.power);
+  if (!lines.Next(&line, &length) || EndsTheRows(line, length)) return;
+  ScanRow(line, length, &fields);
+  if (fields.hour < 0 || fields.hour > 23 || fields.minute < 0 || fields.minute > 59 ||
+      fields.second < 0 || fields.second > 59) {
+    return;  // a malformed first row: the file has no rows
   }
+  text.firstRowValid = true;
+  text.firstRowSecondOfDay = fields.hour * kSecondsPerHour + fields.minute * 60 + fields.second;
+  // The no-data seconds before a late first row count towards the day.
+  std::size_t limit = kSecondSlots;
+  const int gap = text.firstRowSecondOfDay - NameSecondOfDay(text) - 1;
+  if (gap > 0) limit -= static_cast<std::size_t>(gap);
+
+  std::size_t n = 0;
+  auto keep = [&text, &n](const RowFields& f) {
+    text.counts[n] = f.count;
+    text.missing[n] = f.missing;
+    text.power[n] = f.power;
+    ++n;
+  };
+  keep(fields);
+  bool midnight = false;
+  while (n < limit) {
+    // Nearly every row is the writer's own: read it in one step.
+    if (lines.Remaining() >= kWriterRowBytes && ScanWriterRow(lines.Position(), &fields, &midnight)) {
+      if (midnight) break;
+      keep(fields);
+      lines.Skip(kWriterRowBytes);
+      continue;
+    }
+    if (!lines.Next(&line, &length) || EndsTheRows(line, length)) break;
+    // A second midnight in one file: the rows after it belong to no second
+    // of this file's day, so the file ends there.
+    if (std::memcmp(line, kMidnightStamp, 8) == 0) break;
+    ScanRow(line, length, &fields);
+    keep(fields);
+  }
+  text.rowCount = n;
 }
 
 void ClearText(DataFileText& text) {
@@ -146,9 +159,7 @@ void ClearText(DataFileText& text) {
   text.unitNumber.clear();
   text.comment.clear();
   text.firstRowValid = false;
-  text.counts.clear();
-  text.missing.clear();
-  text.power.clear();
+  text.rowCount = 0;
 }
 
 // --- Placing a file on the timeline -------------------------------------
@@ -242,13 +253,14 @@ void CompleteEntry(FileHistory& h, int level) {
   double sum = 0.0;
   int n = 0;
   if (level == 0) {
-    for (long long s = h.loadedSeconds - l.factor; s < h.loadedSeconds; ++s) {
-      const std::size_t k = static_cast<std::size_t>(s % kSecondSlots);
+    std::size_t k = static_cast<std::size_t>((h.loadedSeconds - l.factor) % kSecondSlots);
+    for (int i = 0; i < l.factor; ++i) {
       const double c = h.timeline.slots[k].count;
       if (c >= 0.0 && h.slotComment[k] == comment) {
         sum += c;
         ++n;
       }
+      if (++k == kSecondSlots) k = 0;
     }
   } else {
     const TrendLevel& below = h.timeline.levels[level - 1];
@@ -278,50 +290,61 @@ struct FileTotals {
 };
 
 // Step 10 for every row. The slot and the distance to the next 10-second
-// boundary are stepped, not divided out, for each of the year's 31 million rows.
+// boundary are stepped, not divided out, and the running values are kept in
+// locals (the slots they are stored beside could alias them), for each of a
+// year's 31 million rows.
 void PlaceRows(FileHistory& h, const DataFileText& text, FileTotals& totals) {
   const int n = std::clamp(h.averageSeconds, 1, 3600);
   const int comment = h.currentCommentIndex;
   const int firstPeriod = h.timeline.levels[0].period;
   std::size_t k = static_cast<std::size_t>(h.loadedSeconds % kSecondSlots);
+  std::size_t leaving = (k + kSecondSlots - static_cast<std::size_t>(n)) % kSecondSlots;
   int toBoundary = firstPeriod - static_cast<int>(h.loadedSeconds % firstPeriod);
-  const std::size_t rows = text.counts.size();
   SecondSlot* slots = h.timeline.slots.data();
   std::int32_t* slotComment = h.slotComment.data();
-  for (std::size_t i = 0; i < rows; ++i) {
+  double windowSum = h.windowSum;
+  int windowCount = h.windowCount;
+  long long loaded = h.loadedSeconds;
+  double fileSum = 0.0;
+  std::size_t i = 0;
+  for (; i < text.rowCount; ++i) {
     SecondSlot& slot = slots[k];
     const double count = text.counts[i];
     slot.count = count;
     slot.missing = text.missing[i];
     slot.power = text.power[i];
     slotComment[k] = comment;
-    h.loadedSeconds += 1;
-    totals.sum += count;
-
-    h.windowSum += count;
-    if (++h.windowCount > n) {
-      h.windowCount = n;
-      const std::size_t leaving = (k + kSecondSlots - static_cast<std::size_t>(n)) % kSecondSlots;
+    ++loaded;
+    fileSum += count;
+    windowSum += count;
+    if (++windowCount > n) {
+      windowCount = n;
       const double old = slots[leaving].count;
-      if (old >= 0.0) h.windowSum -= old;
+      if (old >= 0.0) windowSum -= old;
     }
-    slot.average = h.windowSum / h.windowCount;
+    slot.average = windowSum / windowCount;
     if (++k == kSecondSlots) k = 0;
+    if (++leaving == kSecondSlots) leaving = 0;
 
     if (--toBoundary == 0) {
       toBoundary = firstPeriod;
+      h.loadedSeconds = loaded;
       for (int level = 0; level < kTrendLevels; ++level) {
-        if (h.loadedSeconds % h.timeline.levels[level].period != 0) break;
+        if (loaded % h.timeline.levels[level].period != 0) break;
         CompleteEntry(h, level);
       }
     }
-    if (h.spanLimit > 0 && h.loadedSeconds >= h.spanLimit) {
+    if (h.spanLimit > 0 && loaded >= h.spanLimit) {
       h.loadFull = true;
-      totals.rows += static_cast<long long>(i) + 1;
-      return;
+      ++i;
+      break;
     }
   }
-  totals.rows += static_cast<long long>(rows);
+  h.loadedSeconds = loaded;
+  h.windowSum = windowSum;
+  h.windowCount = windowCount;
+  totals.sum += fileSum;
+  totals.rows += static_cast<long long>(i);
 }
 
 // Step 11: the lead-in day is read; the window starts a day later.
@@ -370,11 +393,7 @@ const char* NameErrorTitle(NameField field) {
   return kNameFormTitle;
 }
 
-DataFileText::DataFileText() {
-  counts.reserve(kRowsReserved);
-  missing.reserve(kRowsReserved);
-  power.reserve(kRowsReserved);
-}
+DataFileText::DataFileText() : counts(kSecondSlots), missing(kSecondSlots), power(kSecondSlots) {}
 
 void ReadDataFile(const std::string& path, DataFileText& text) {
   if (!CheckDataFileName(path, text)) {

@@ -42,7 +42,8 @@ struct DataFileText {
   bool firstRowValid = false;
   int firstRowSecondOfDay = 0;
   // Rows in file order, from the first row up to (not including) a second
-  // "00:00:00" row, at most one day of them.
+  // "00:00:00" row, at most one day of them: the first rowCount entries.
+  std::size_t rowCount = 0;
   std::vector<double> counts;
   std::vector<std::uint8_t> missing;
   std::vector<std::uint8_t> power;

@@ -25,6 +25,14 @@ inline bool EndsTheRows(const char* line, std::size_t length) {
 // Reads the fields of a line (without its line end) that does not end the rows.
 void ScanRow(const char* line, std::size_t length, RowFields* fields);
 
+// The row exactly as the writer makes it, "hh:mm:ss,dddd.ddd,r,p" with CR LF
+// (kWriterRowBytes bytes), read in one step: true with the count, the flags
+// and whether it is stamped "00:00:00" when the bytes at p (at least
+// kWriterRowBytes of them) are such a row; false for anything else, which
+// the caller then reads line by line. The time is not kept.
+inline constexpr std::size_t kWriterRowBytes = 23;
+bool ScanWriterRow(const char* p, RowFields* fields, bool* midnight);
+
 // A decimal number with an optional sign, point and exponent, as %lf reads
 // it from the start of [p, end); 0 when there is none or it is not finite.
 double ScanDecimal(const char* p, const char* end);
