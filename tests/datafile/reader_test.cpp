@@ -40,6 +40,17 @@ TEST_F(ReaderTest, EachBadNameFieldHasItsTitleAndUnreadableFilesTheirMessage) {
     EXPECT_EQ(messages.Shown()[0].text, "データファイルを開くことができません。");
   }
   EXPECT_TRUE(h->files.empty());
+
+  // The bounds are names of data files; a bare name is a path like any other.
+  for (const char* name : {"110101-000000.csv", "311231-235959.csv"}) {
+    messages.Clear();
+    Load(Write({name, -1, {1.0}}, temp.path()));
+    EXPECT_TRUE(messages.Shown().empty()) << name;
+  }
+  messages.Clear();
+  Load("130302-130510.csv");
+  ASSERT_EQ(messages.Shown().size(), 1u);
+  EXPECT_EQ(messages.Shown()[0].title, "システム異常");
 }
 
 TEST_F(ReaderTest, OnlyVersionsOneAndTwoAreReadAndLfLineEndsAreAccepted) {
@@ -172,6 +183,34 @@ TEST_F(ReaderTest, ALevelEntryAveragesOnlyTheRowsOfTheCurrentFilesComment) {
   EXPECT_DOUBLE_EQ(h->timeline.levels[0].meanCount[0], 1.8);
 }
 
+// After a file, the first level boundary of the gap keeps the file's mean in
+// a level that completed no entry of its own during the file; the rest of
+// the gap, and the trailing part of a level that did, hold no data.
+TEST_F(ReaderTest, AShortFilesMeanStaysInTheLongerLevelsAcrossTheGapAfterIt) {
+  std::vector<double> rows(35);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<double>(i % 4);
+  const double mean = std::accumulate(rows.begin(), rows.end(), 0.0) / 35;
+  Load(Write({"130302-100000.csv", -1, rows}));
+  Load(Write({"130302-101000.csv", -1, {9.0}}));
+  const TrendLevel& tens = h->timeline.levels[0];
+  const TrendLevel& twoMinutes = h->timeline.levels[1];
+  EXPECT_EQ(tens.written, 60);
+  EXPECT_DOUBLE_EQ(tens.meanCount[2], std::accumulate(rows.begin() + 20, rows.begin() + 30, 0.0) / 10);
+  EXPECT_EQ(tens.meanCount[3], kNoDataCount);  // the part after 30 s: completed entries came before
+  EXPECT_EQ(twoMinutes.written, 5);
+  EXPECT_DOUBLE_EQ(twoMinutes.meanCount[0], mean);
+  for (int e = 1; e < 5; ++e) EXPECT_EQ(twoMinutes.meanCount[e], kNoDataCount) << e;
+  EXPECT_EQ(h->levelState[1].comment[0], h->files[0].commentIndex);
+
+  // A file with no rows leaves no mean to keep.
+  ResetFileHistory(*h);
+  h->origin = 0;
+  Load(Write({"130302-120000.csv", -1, {}}));
+  Load(Write({"130302-121000.csv", -1, {9.0}}));
+  EXPECT_EQ(h->timeline.levels[1].written, 5);
+  EXPECT_EQ(h->timeline.levels[1].meanCount[0], kNoDataCount);
+}
+
 TEST_F(ReaderTest, MoreThanADayKeepsTheLastDayOfSecondsAndEarlierDaysInTheLevels) {
   Load(Write({"130302-000000.csv", -1, std::vector<double>(86400, 1.0)}));
   Load(Write({"130303-000000.csv", -1, std::vector<double>(86400, 2.0)}));
@@ -216,12 +255,40 @@ TEST_F(ReaderTest, TheLeadInDayIsDroppedAndTheWindowEndsAtTheSpanLimit) {
   EXPECT_EQ(h->timeline.levels[0].meanCount[359], 2.0);
 }
 
-TEST_F(ReaderTest, TheFileLimitFillsTheLoad) {
+// A long silence in the lead-in day, then a whole day to show: what the
+// window shows is the window's own rows once the load is finished.
+TEST_F(ReaderTest, ALongGapInTheLeadInDayLeavesTheWindowsRowsAlone) {
+  h->origin = Local(2013, 3, 2, 0, 0, 0);
+  h->warmUpDay = true;
+  h->spanLimit = 2 * 86400;
+  Load(Write({"130302-000000.csv", -1, std::vector<double>(3600, 1.0)}));
+  Load(Write({"130302-230000.csv", -1, std::vector<double>(3600, 1.0)}));
+  Load(Write({"130303-000000.csv", -1, std::vector<double>(86400, 2.0)}));
+  FinishLoad(*h);
+  EXPECT_TRUE(h->warmUpConsumed);
+  EXPECT_EQ(h->loadedSeconds, 86400);
+  for (long long s : {0LL, 3600LL, 20000LL, 39000LL, 86399LL}) EXPECT_EQ(Count(s), 2.0) << s;
+}
+
+TEST_F(ReaderTest, TheFileLimitFillsTheLoadAndTheSpanLimitCutsIt) {
   h->fileLimit = 2;
   Load(Write({"130302-100000.csv", -1, {1.0}}));
   EXPECT_FALSE(h->loadFull);
   Load(Write({"130302-110000.csv", -1, {1.0}}));
   EXPECT_TRUE(h->loadFull);
+
+  // A late first row runs past the limit; the load is cut to the limit and a
+  // second, and the levels count only what lies before the limit.
+  ResetFileHistory(*h);
+  h->loadFull = false;
+  h->fileLimit = 0;
+  h->origin = Local(2013, 3, 2, 10, 0, 0);
+  h->spanLimit = 600;
+  Load(Write({"130302-100955.csv", 10 * 3600 + 10 * 60 + 15, {3.0, 4.0}}));
+  EXPECT_TRUE(h->loadFull);
+  EXPECT_EQ(h->loadedSeconds, 601);
+  EXPECT_EQ(h->timeline.levels[0].written, 60);
+  EXPECT_EQ(h->timeline.levels[1].written, 5);
 }
 
 TEST_F(ReaderTest, RowsAfterASecondMidnightEndTheFile) {
@@ -249,14 +316,23 @@ TEST_F(ReaderTest, OddRowsAreReadAsTheyStandOrEndTheFile) {
 
   // A malformed first row: the header is taken, the file has no rows. Bytes
   // that are no CP932 in a header are kept as they are.
-  WriteBytes(path, "2.00\r\n\xFF\xFE\r\n0001\r\nx\r\ntitles\r\n25:00:00,0001.000,0,0\r\n");
-  ResetFileHistory(*h);
-  h->origin = 0;
-  Load(path);
-  ASSERT_EQ(h->files.size(), 1u);
-  EXPECT_EQ(h->files[0].computerName, "\xFF\xFE");
-  EXPECT_EQ(h->loadedSeconds, 0);
+  for (const char* first : {"25:00:00", "12:60:00", "12:00:60", "12:00"}) {
+    WriteBytes(path, std::string("2.00\r\n\xFF\xFE\r\n0001\r\nx\r\ntitles\r\n") + first +
+                         ",0001.000,0,0\r\n10:00:01,0001.000,0,0\r\n");
+    ResetFileHistory(*h);
+    h->origin = 0;
+    Load(path);
+    ASSERT_EQ(h->files.size(), 1u) << first;
+    EXPECT_EQ(h->files[0].computerName, "\xFF\xFE");
+    EXPECT_EQ(h->loadedSeconds, 0) << first;
+  }
   EXPECT_TRUE(messages.Shown().empty());
+  // A file that ends within its header takes nothing of the file before.
+  WriteBytes(path, "2.00\r\nPC-02\r\n");
+  Load(path);
+  ASSERT_EQ(h->files.size(), 2u);
+  EXPECT_EQ(h->files[1].unitNumber, "");
+  EXPECT_EQ(h->files[1].comment, "");
 }
 
 TEST(CommentTable, EveryCommentKeepsItsOwnIndexAndColourPastTenThousand) {
