@@ -1,0 +1,128 @@
+// The trend cursor's read-out: which point the mouse picks, where the pop-up
+// and the line go, what the rows say, and when nothing is shown.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "display/cursor_readout.h"
+#include "display/trend_window.h"
+
+namespace velrix {
+namespace {
+
+struct CursorFixture : ::testing::Test {
+  CursorFixture() : history(std::make_unique<History>()), clock(0, 9 * 3600) {
+    for (int s = 0; s < 100; ++s) {
+      history->slots[s].count = s % 5;
+      history->slots[s].average = 2.5 + s / 100.0;
+    }
+    history->slots[29].missing = 1;
+    history->slots[29].power = 3;
+    in.history = history.get();
+    in.clock = &clock;
+    in.span = 0;
+    in.scale = 10;  // 10 CPS full scale
+    in.startTime = clock.FromLocal(2013, 3, 2, 10, 0, 0);
+    in.fileMode = 1;
+    in.window = ComputeTrendWindow(0, 40, 0, 1);
+    in.details = [](long long slot) {
+      return CursorDetails{"130302-100000.csv", "PC-01", "0001", slot >= 20 ? "屋上" : "地下"};
+    };
+  }
+  // The mouse on point k of the minute span, and a little below the middle.
+  CursorReadout At(int k, int y = 300) {
+    in.mouseX = TrendPointX(0, k);
+    in.mouseY = y;
+    return ComputeCursorReadout(in);
+  }
+  std::unique_ptr<History> history;
+  ManualClock clock;
+  CursorInputs in;
+};
+
+TEST_F(CursorFixture, ThePointUnderTheMouseIsReadOutWithItsFileAndTime) {
+  const CursorReadout r = At(30);
+  ASSERT_TRUE(r.shown);
+  EXPECT_EQ(r.cursorX, TrendPointX(0, 30));
+  EXPECT_EQ(r.lineX, r.cursorX + 2);
+  EXPECT_EQ(r.lineY, 148);
+  EXPECT_EQ(r.lineHeight, 439);
+  EXPECT_EQ(r.popupX, r.cursorX + 20);
+  EXPECT_EQ(r.popupY, 210);
+  EXPECT_EQ(r.popupWidth, 320);
+  EXPECT_EQ(r.popupHeight, 162);
+  ASSERT_EQ(r.rows.size(), 10u);
+  EXPECT_EQ(r.rows[0].text, "ファイル名[130302-100000.csv]");
+  EXPECT_EQ(r.rows[1].text, "経過時間        0時間 0分30秒");
+  EXPECT_EQ(r.rows[1].palette, 1);
+  // Slot 29: count 4, average 2.79; whole counts per second, averages with two decimals.
+  EXPECT_EQ(r.rows[2].text, "現在値[4 CPS] 平均値[2.79 CPS]");
+  EXPECT_EQ(r.rows[2].palette, 9);
+  // The point shows the stamp of its row, 10:00:29.
+  EXPECT_EQ(r.rows[3].text, "日時[2013/ 3/ 2 10:00:29]");
+  EXPECT_EQ(r.time.second, 29);
+  EXPECT_EQ(r.rows[4].text, "コンピュータ名[PC-01]");
+  EXPECT_EQ(r.rows[6].text, "コメント[屋上]");
+  EXPECT_EQ(r.rows[6].palette, 0);
+  EXPECT_EQ(r.rows[7].text, "リトライ発生");
+  EXPECT_EQ(r.rows[7].y, 116);
+  EXPECT_EQ(r.rows[8].text, "バッテリー電圧[不足]");
+  EXPECT_EQ(r.rows[8].palette, 3);
+  EXPECT_EQ(r.rows[9].text, "ソーラーパネル供給電圧[不足]");
+
+  const CursorReadout calm = At(12);
+  ASSERT_EQ(calm.rows.size(), 9u);  // no retry row
+  EXPECT_EQ(calm.rows[7].text, "バッテリー電圧[正常]");
+  EXPECT_EQ(calm.rows[7].palette, 0);
+  EXPECT_EQ(calm.rows[8].text, "ソーラーパネル供給電圧[規定電圧到達]");
+  EXPECT_EQ(calm.rows[6].text, "コメント[地下]");
+}
+
+TEST_F(CursorFixture, ThePopupsPlaceAndSizeFollowTheSpanVersionAndMouse) {
+  in.window = ComputeTrendWindow(0, 60, 0, 1);
+  EXPECT_EQ(At(39).popupX, TrendPointX(0, 39) + 20);                 // x 645
+  EXPECT_EQ(At(40).popupX, TrendPointX(0, 40) - 320 - 20);           // x 660: to the left
+  in.versionTwo = false;
+  const CursorReadout old = At(30);
+  EXPECT_EQ(old.popupHeight, 114);
+  EXPECT_EQ(old.rows.size(), 7u);
+  // The ten-year span: no average, a narrow pop-up, the level's mean.
+  in.versionTwo = true;
+  in.span = 6;
+  history->levels[4].written = 3;
+  for (int e = 0; e < 3; ++e) history->levels[4].meanCount[e] = 1.25;
+  in.window = ComputeTrendWindow(6, 3 * 432000, 3, 1);
+  in.mouseX = TrendPointX(6, 2) + 1;  // points lie 2.47 pixels apart here
+  in.mouseY = 300;
+  const CursorReadout decade = ComputeCursorReadout(in);
+  ASSERT_TRUE(decade.shown);
+  EXPECT_EQ(decade.popupWidth, 260);
+  EXPECT_EQ(decade.popupHeight, 114);
+  EXPECT_EQ(decade.rows[2].text, "現在値[1.25 CPS]");
+  EXPECT_EQ(decade.rows[1].text, "経過時間      240時間 0分 0秒");
+}
+
+TEST_F(CursorFixture, NothingIsShownOffTheDataOrWhenItMayNotBe) {
+  EXPECT_FALSE(At(0).shown);          // before the first point at the start
+  EXPECT_FALSE(At(41).shown);         // past the newest point
+  EXPECT_FALSE(At(30, 140).shown);    // above the plot
+  EXPECT_FALSE(At(30, 590).shown);    // below it
+  history->slots[14].count = -9999.0;
+  EXPECT_FALSE(At(15).shown);         // a second without data
+  in.popupAllowed = false;
+  EXPECT_FALSE(At(30).shown);
+  in.popupAllowed = true;
+  in.cursorShown = false;
+  EXPECT_FALSE(At(30).shown);
+  in.cursorShown = true;
+  // The live view while measuring: nothing beyond the last processed second.
+  in.fileMode = 0;
+  in.measuring = 1;
+  in.elapsedSeconds = 25;
+  EXPECT_TRUE(At(25).shown);
+  EXPECT_FALSE(At(26).shown);
+}
+
+}  // namespace
+}  // namespace velrix
