@@ -1,0 +1,297 @@
+// The file selection and condition dialogs: the lists from the year folders,
+// the entries they open with, the checks and their owner, the files a range
+// takes, the remembered choices, the direct choice, and the wait cursor.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "datafile/ui/file_dialogs.h"
+#include "tests/datafile/reader_fixture.h"
+
+namespace velrix::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Notes, for every box, whether the wait cursor was up when it was shown.
+class CursorNotingMessages final : public UserMessages {
+ public:
+  explicit CursorNotingMessages(RecordingMessages& sink) : sink_(sink) {}
+  void Show(const std::string& title, const std::string& text) override {
+    ShowOver(RecordingMessages::MainWindow(), title, text);
+  }
+  void ShowOver(WindowHandle owner, const std::string& title, const std::string& text) override {
+    const QCursor* cursor = QApplication::overrideCursor();
+    waitCursorShown.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+    sink_.ShowOver(owner, title, text);
+  }
+  std::vector<bool> waitCursorShown;
+
+ private:
+  RecordingMessages& sink_;
+};
+
+class FileDialogTest : public ReaderTest {
+ protected:
+  FileDialogTest() { settings.dataFolder = dataFolder(); }
+
+  // Files of a few seconds each, in their dated folders.
+  void WriteFiles(std::initializer_list<const char*> names) {
+    for (const char* name : names) Write({name, -1, {1, 2, 3}});
+  }
+  void YearFolder(int year) { fs::create_directories(dataFolder() + "/" + std::to_string(year)); }
+  // Types the ten fields (start then end; "" leaves a field empty) and presses OK.
+  void Enter(CDlg_f_cond& dialog, const std::vector<std::string>& fields) {
+    dialog.show();
+    for (int i = 0; i < kConditionLists; ++i) {
+      const std::string text = i < static_cast<int>(fields.size()) ? fields[i] : "";
+      dialog.Combo(1009 + i)->setEditText(QString::fromStdString(text));
+    }
+    dialog.OkButton()->click();
+  }
+  std::vector<std::string> LoadedNames() const {
+    std::vector<std::string> names;
+    for (const FileEntry& f : h->files) names.push_back(f.name);
+    return names;
+  }
+  static std::vector<std::string> Entries(const QComboBox* combo) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < combo->count(); ++i) entries.push_back(combo->itemText(i).toStdString());
+    return entries;
+  }
+
+  Settings settings;
+  FileSelection selection;
+  CursorNotingMessages noting{messages};
+  FileOpenRoute route{nullptr, *h, selection, settings, noting, clock};
+};
+
+TEST_F(FileDialogTest, TheYearListsHoldTheYearFoldersAndTheStartOpensAtTheNewestPastTheEnd) {
+  YearFolder(2014);
+  YearFolder(2013);
+  YearFolder(2031);  // outside the years a search can take
+  WriteBytes(dataFolder() + "/2015", "a file, not a year folder");
+  clock.Set(UtcFromCalendar(2025, 6, 1, 0, 0, 0));  // position 14 of a two-year list
+  CDlg_f_cond dialog(route);
+  dialog.show();
+  QApplication::processEvents();
+  EXPECT_EQ(dialog.windowTitle().toStdString(), "ファイル選択条件");
+  EXPECT_EQ(Entries(dialog.Combo(1009)), (std::vector<std::string>{"2013", "2014"}));
+  EXPECT_EQ(Entries(dialog.Combo(1014)), (std::vector<std::string>{"2013", "2014", ""}));
+  EXPECT_EQ(dialog.Combo(1009)->currentText().toStdString(), "2014");
+  const std::vector<std::string> minutes = Entries(dialog.Combo(1018));
+  ASSERT_EQ(minutes.size(), 61u);
+  EXPECT_EQ(minutes[0], "0");
+  EXPECT_EQ(minutes[59], "59");
+  EXPECT_EQ(Entries(dialog.Combo(1011)).front(), "1");
+  EXPECT_EQ(Entries(dialog.Combo(1011)).size(), 32u);
+  for (int id = 1010; id <= 1018; ++id) {
+    EXPECT_TRUE(dialog.Combo(id)->isEditable());
+    EXPECT_EQ(dialog.Combo(id)->currentText().toStdString(), "") << id;
+  }
+  EXPECT_EQ(dialog.focusWidget(), dialog.Combo(1009));
+}
+
+TEST_F(FileDialogTest, TheStartYearOpensAtTheCurrentYearsPlaceInTheList) {
+  const ConditionLists lists = ConditionListsFor({2011, 2012, 2020});
+  EXPECT_EQ(FillConditionForm(selection, lists, 2012).text[kStartYearList], "2012");
+  EXPECT_EQ(FillConditionForm(selection, lists, 2013).text[kStartYearList], "2020");
+  EXPECT_EQ(FillConditionForm(selection, lists, 2005).text[kStartYearList], "2011");
+  EXPECT_EQ(FillConditionForm(selection, ConditionListsFor({}), 2020).choice[kStartYearList], -1);
+}
+
+TEST_F(FileDialogTest, StartYearAloneTakesEveryFileFromThatYearOnInDateOrder) {
+  WriteFiles({"121231-235900.csv", "140105-080000.csv", "130101-000000.csv", "130302-103000.csv"});
+  CDlg_f_cond dialog(route);
+  Enter(dialog, {"2013"});
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(LoadedNames(),
+            (std::vector<std::string>{"130101-000000.csv", "130302-103000.csv", "140105-080000.csv"}));
+  EXPECT_EQ(h->origin, Local(2013, 1, 1, 0, 0, 0));
+  EXPECT_EQ(dialog.Span(), 6);  // a year and four days: the 10-year span
+  EXPECT_TRUE(selection.loadedByCondition);
+  EXPECT_TRUE(messages.Shown().empty());
+}
+
+TEST_F(FileDialogTest, AOneMinuteRangeTakesOnlyTheFilesNamedInThatMinute) {
+  WriteFiles({"130302-102959.csv", "130302-103000.csv", "130302-103059.csv", "130302-103100.csv"});
+  CDlg_f_cond dialog(route);
+  Enter(dialog, {"2013", "3", "2", "10", "30", "2013", "3", "2", "10", "30"});
+  EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"130302-103000.csv", "130302-103059.csv"}));
+  EXPECT_EQ(dialog.Span(), 1);  // 62 seconds: the 10-minute span
+}
+
+TEST_F(FileDialogTest, AnEndMonthBeforeTheStartMonthIsRefusedOverTheConditionDialog) {
+  WriteFiles({"130402-103000.csv"});
+  CDlg_f_cond dialog(route);
+  Enter(dialog, {"2013", "4", "", "", "", "2013", "3"});
+  EXPECT_TRUE(dialog.isVisible());
+  ASSERT_EQ(messages.Shown().size(), 1u);
+  EXPECT_EQ(messages.Shown()[0].title, "終了月異常");
+  EXPECT_EQ(messages.Shown()[0].text, "終了月は、開始月以上を設定してください。");
+  EXPECT_EQ(messages.Shown()[0].owner, static_cast<QWidget*>(&dialog));
+  EXPECT_TRUE(h->files.empty());
+  EXPECT_EQ(selection.listChoice[kStartMonthList], -1);  // nothing remembered
+}
+
+TEST_F(FileDialogTest, TypedValuesCountByTheirLeadingDigits) {
+  WriteFiles({"130302-103000.csv", "130402-103000.csv"});
+  CDlg_f_cond dialog(route);
+  Enter(dialog, {"2013", "x"});
+  ASSERT_EQ(messages.Shown().size(), 1u);
+  EXPECT_EQ(messages.Shown()[0].title, "開始月異常");
+  EXPECT_EQ(messages.Shown()[0].text, "月は、1～12を設定してください。");
+  Enter(dialog, {"2013年", "3月", "", "", "", "2013", "3月末"});
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"130302-103000.csv"}));
+}
+
+TEST_F(FileDialogTest, WithoutYearFoldersTheListsAreEmptyAndATypedYearFindsNothing) {
+  fs::create_directories(dataFolder());
+  CDlg_f_cond dialog(route);
+  EXPECT_EQ(dialog.Combo(1009)->count(), 0);
+  EXPECT_EQ(Entries(dialog.Combo(1014)), (std::vector<std::string>{""}));
+  Enter(dialog, {"2013"});
+  EXPECT_TRUE(dialog.isVisible());
+  ASSERT_EQ(messages.Shown().size(), 1u);
+  EXPECT_EQ(messages.Shown()[0].title, "条件確認");
+  EXPECT_EQ(messages.Shown()[0].text, "この条件を満たすファイルは存在しません。");
+  EXPECT_EQ(messages.Shown()[0].owner, static_cast<QWidget*>(&dialog));
+  EXPECT_EQ(noting.waitCursorShown, std::vector<bool>{false});
+}
+
+TEST_F(FileDialogTest, ChoicesAndFiltersComeBackOnReopeningAndTheFiltersSelect) {
+  Write({"140315-070000.csv", -1, {1}, "屋上", "2.00", "PC-02"});
+  Write({"140315-080000.csv", -1, {1}, "屋上", "2.00", "PC-01"});
+  {
+    CDlg_f_cond dialog(route);
+    dialog.show();
+    dialog.Combo(1009)->setCurrentIndex(0);                        // 2014
+    dialog.Combo(1010)->setCurrentIndex(2);                        // 3
+    dialog.Combo(1011)->setEditText("15");                         // an entry, typed
+    dialog.Combo(1017)->setEditText("09");                         // no entry of the list
+    dialog.Edit(1019)->setText("PC-01");
+    dialog.Edit(1021)->setText("屋上");
+    dialog.OkButton()->click();
+    EXPECT_FALSE(dialog.isVisible());
+  }
+  EXPECT_EQ(LoadedNames(), std::vector<std::string>{"140315-080000.csv"});
+  CDlg_f_cond again(route);
+  EXPECT_EQ(again.Combo(1009)->currentText().toStdString(), "2014");
+  EXPECT_EQ(again.Combo(1010)->currentText().toStdString(), "3");
+  EXPECT_EQ(again.Combo(1011)->currentText().toStdString(), "15");
+  EXPECT_EQ(again.Combo(1017)->currentText().toStdString(), "");
+  EXPECT_EQ(again.Edit(1019)->text().toStdString(), "PC-01");
+  EXPECT_EQ(again.Edit(1020)->text().toStdString(), "");
+  EXPECT_EQ(again.Edit(1021)->text().toStdString(), "屋上");
+}
+
+TEST_F(FileDialogTest, AFilterCp932CannotHoldMatchesNoFileAndTheEditsHold127Bytes) {
+  WriteFiles({"130302-103000.csv"});  // comment 屋上
+  CDlg_f_cond dialog(route);
+  dialog.Edit(1021)->setText("屋上🙂");
+  Enter(dialog, {"2013"});
+  EXPECT_TRUE(h->files.empty());
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{"この条件を満たすファイルは存在しません。"});
+
+  QLineEdit* edit = dialog.Edit(1019);
+  edit->clear();
+  edit->insert(QString(63, QChar(0x5C4B)));  // 63 × 屋: 126 bytes
+  edit->insert("屋");                          // 128 bytes: refused
+  EXPECT_EQ(edit->text().size(), 63);
+  edit->insert("a");
+  EXPECT_EQ(edit->text().size(), 64);
+}
+
+TEST_F(FileDialogTest, AFileTheReaderRefusesIsReportedAloneAndTheSearchGoesOnUnderTheWaitCursor) {
+  Write({"130302-100000.csv", -1, {1, 2}, "屋上", "9.99"});
+  WriteFiles({"130302-110000.csv"});
+  CDlg_f_cond dialog(route);
+  Enter(dialog, {"2013"});
+  EXPECT_EQ(LoadedNames(), std::vector<std::string>{"130302-110000.csv"});
+  ASSERT_EQ(messages.Shown().size(), 1u);
+  EXPECT_EQ(messages.Shown()[0].title, "ファイル選択異常");
+  EXPECT_EQ(messages.Shown()[0].owner, nullptr);
+  EXPECT_EQ(noting.waitCursorShown, std::vector<bool>{true});
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FileDialogTest, TheDirectChoiceOfAFileOutsideTheTreeLoadsItAndSearchesItsFolderLater) {
+  const std::string outside = temp.File("elsewhere");
+  const std::string good = Write({"130302-103000.csv", -1, {1, 2, 3}}, outside);
+  const std::string bad = Write({"130302-113000.csv", -1, {1}, "屋上", "3.00"}, outside);
+  std::vector<std::string> answers = {"", bad, good};  // cancelled, refused, loaded
+  std::string startedIn;
+  CDlg_f_op dialog(route, nullptr, [&](QWidget*, const std::string& start) {
+    startedIn = start;
+    const std::string answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  });
+  dialog.show();
+  EXPECT_EQ(dialog.windowTitle().toStdString(), "ファイル選択");
+  EXPECT_FALSE(dialog.OkButton()->isVisible());
+  dialog.DirectButton()->click();
+  EXPECT_TRUE(messages.Shown().empty());
+  dialog.DirectButton()->click();
+  EXPECT_TRUE(dialog.isVisible());
+  ASSERT_EQ(messages.Shown().size(), 1u);
+  EXPECT_EQ(messages.Shown()[0].owner, nullptr);
+  dialog.DirectButton()->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(startedIn, dataFolder());
+  EXPECT_TRUE(dialog.Loaded());
+  EXPECT_EQ(dialog.DirectPath(), good);
+  EXPECT_EQ(dialog.Span(), 0);
+  EXPECT_EQ(selection.searchFolder, outside);
+  EXPECT_FALSE(selection.loadedByCondition);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FileDialogTest, TheOpenCommandClosesBothDialogsAfterAConditionSearch) {
+  WriteFiles({"130302-103000.csv"});
+  QTimer::singleShot(0, [] {
+    auto* op = dynamic_cast<CDlg_f_op*>(QApplication::activeModalWidget());
+    if (op == nullptr) return;
+    QTimer::singleShot(0, [] {
+      auto* conditions = dynamic_cast<CDlg_f_cond*>(QApplication::activeModalWidget());
+      if (conditions == nullptr) return;
+      conditions->Combo(1009)->setEditText("2013");
+      conditions->OkButton()->click();
+      if (conditions->isVisible()) conditions->reject();
+    });
+    op->ConditionButton()->click();
+    if (op->isVisible()) op->reject();
+  });
+  int span = -1;
+  std::string direct = "unset";
+  EXPECT_TRUE(RunFileOpenDialog(route, &span, &direct));
+  EXPECT_EQ(span, 5);  // two months from the start of 2013: the 1-year span
+  EXPECT_EQ(direct, "");
+  EXPECT_EQ(LoadedNames(), std::vector<std::string>{"130302-103000.csv"});
+}
+
+TEST_F(FileDialogTest, QtsOwnFileDialogStartsInTheDataFolderAndGivesTheFullPath) {
+  const std::string path = Write({"130302-103000.csv", -1, {1}});
+  std::string shownFolder;
+  QTimer::singleShot(0, [&] {
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (chooser == nullptr) return;
+    shownFolder = chooser->directory().absolutePath().toStdString();
+    chooser->selectFile(QString::fromStdString(path));
+    static_cast<QDialog*>(chooser)->accept();  // QFileDialog's checks the choice
+  });
+  EXPECT_EQ(ChooseDataFile(nullptr, DayFolder("130302-103000.csv")), path);
+  EXPECT_EQ(shownFolder, DayFolder("130302-103000.csv"));
+}
+
+}  // namespace
+}  // namespace velrix::testing
