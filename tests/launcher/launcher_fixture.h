@@ -32,7 +32,7 @@ using velrix::testing::WriteBytes;
 inline constexpr char kViewerLogVariable[] = "VELRIX_TEST_VIEWER_LOG";
 // Generous for a loaded two-core machine; only a run that went wrong waits
 // this long.
-inline constexpr std::chrono::seconds kPatience{120};
+inline constexpr std::chrono::seconds kPatience{30};
 
 class LauncherFolder : public ::testing::Test {
  protected:
@@ -50,15 +50,15 @@ class LauncherFolder : public ::testing::Test {
     WriteBytes(medium.File(name), "#!/bin/sh\necho \"${0##*/} $*\" >> '" + Log() + "'\n" + body);
     chmod(medium.File(name).c_str(), 0755);
   }
-  // The driver package: it writes the monitor program and starts it, which
-  // notes its end after a while.
+  // The driver package: it writes the monitor program and starts it a moment
+  // after it has ended itself; the monitor notes its end after a while.
   void DriverPackage(bool startsMonitor = true) const {
     const std::string monitor = Monitor();
     // Replaced, not rewritten: a monitor of the first run may still read it.
     Script(kDriverPackageFile,
            "printf '#!/bin/sh\\nsleep 2\\necho monitor-ended >> \"%s\"\\n' '" + Log() + "' > '" +
                monitor + ".new'\nchmod 755 '" + monitor + ".new'\nmv '" + monitor + ".new' '" +
-               monitor + "'\n" + (startsMonitor ? "'" + monitor + "' &\n" : ""));
+               monitor + "'\n" + (startsMonitor ? "(sleep 0.3; '" + monitor + "') &\n" : ""));
   }
   std::string Log() const { return medium.File("run.log"); }
   std::string Runs() const { return ReadBytes(Log()); }
