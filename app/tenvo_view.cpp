@@ -16,6 +16,7 @@
 #include "display/panel_text.h"
 #include "display/trend_picture.h"
 #include "display/ui/power_help.h"
+#include "display/ui/trend_info.h"
 #include "display/ui/trend_painter.h"
 #include "link/port_names.h"
 #include "platform/system_info.h"
@@ -34,8 +35,6 @@ constexpr int kLogoX = 918;
 constexpr int kLogoY = 10;
 
 // The column of the two power squares; hovering there shows the help pop-up.
-constexpr QRect kPowerSquares{180, 613, 21, 41};
-constexpr QPoint kPowerHelpOffset{-130, -80};
 
 struct ButtonPlace {
   int id;
@@ -102,7 +101,20 @@ void CTenvoView::StartUp() {
   // dated file before anything can truncate the working copy.
   RecoverWorkingCopy(WorkingCopyPath(settings_.programFolder));
 
-  // The hidden pop-up of the power squares.
+  // The hidden pop-ups: the trend cursor's read-out, its line and a third
+  // of their kind, and the power squares' help.
+  info_ = new CDlg_trend_info(tools_, this);
+  cursorLine_ = new CDlg_trend_info(tools_, this);
+  spareInfo_ = new CDlg_trend_info(tools_, this);
+  info_->onMouseInside = [this] { HideCursorWindows(); };
+  info_->onKey = [this](int key) {
+    // The key acts on the view as if pressed there: as a first press, once
+    // this event has returned; the next mouse move does not bring the
+    // pop-up straight back.
+    keyForwarded_ = true;
+    HideCursorWindows();
+    QMetaObject::invokeMethod(this, [this, key] { RefreshView(key, true); }, Qt::QueuedConnection);
+  };
   powerHelp_ = new CDlg_pow_help(tools_, this);
   powerHelp_->hide();
 
@@ -255,20 +267,6 @@ void CTenvoView::DrawTrendLocked(QPainter& p) {
   lastWindow_ = DrawTrend(p, tools_, in);
 }
 
-void CTenvoView::EnterFileView() {
-  fileMode_ = 1;
-  run_.shownVersion = fileHistory_->shownVersion;
-  RedrawTrend();
-}
-
-void CTenvoView::LeaveFileView() {
-  fileMode_ = 0;
-  fileHistory_->files.clear();
-  fileHistory_->warmUpConsumed = false;
-  run_.shownVersion = kDataFileVersion;
-  RedrawTrend();
-}
-
 void CTenvoView::ShowCanvas() {
   if (!firstPaintDone_) return;  // the first paint draws everything anyway
   canvasFresh_ = true;
@@ -299,7 +297,7 @@ void CTenvoView::PostRefresh() {
   QMetaObject::invokeMethod(this, [this] { RefreshView(0); }, Qt::QueuedConnection);
 }
 
-void CTenvoView::RefreshView(int) {
+void CTenvoView::RefreshRequest() {
   MeasurementChecks(ctx_);
   if (busy_) return;
   // Redraw only when a second was completed or the clock moved on; the graph
@@ -346,27 +344,10 @@ void CTenvoView::OcclusionCheck() {
     popupAllowed_ = 1;
     return;
   }
+  // The power help belongs to the mouse over the squares and stays.
   popupAllowed_ = 0;
-  if (powerHelp_ != nullptr) powerHelp_->hide();
+  HideCursorWindows();
   lastTopLeft_ = topLeft;
-}
-
-void CTenvoView::keyPressEvent(QKeyEvent* event) { RefreshView(event->key()); }
-
-void CTenvoView::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint pos = event->position().toPoint();
-  if (pos == lastMouse_) return;
-  lastMouse_ = pos;
-  if (powerHelp_ == nullptr) return;
-  if (kPowerSquares.contains(pos)) {
-    popupAllowed_ = 1;
-    powerHelp_->move(mapToGlobal(pos + kPowerHelpOffset));
-    powerHelp_->show();
-    powerHelp_->raise();
-    powerHelp_->update();
-  } else if (powerHelp_->isVisible()) {
-    powerHelp_->hide();
-  }
 }
 
 void CTenvoView::SetRunButtons(bool startEnabled, bool stopEnabled) {
@@ -419,6 +400,12 @@ void CTenvoView::OnCommand(int id) {
       return;
     case kCmdAppAbout:
       ShowAboutBox(this);
+      return;
+    case kCmdOpen:
+      OpenFiles();
+      return;
+    case kCmdClose:
+      LeaveFileView();
       return;
     default:
       break;

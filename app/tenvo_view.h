@@ -20,8 +20,12 @@
 #include "app/qt_warning_sound.h"
 #include "datafile/data_file_writer.h"
 #include "datafile/file_history.h"
+#include "datafile/file_selection.h"
+#include "display/cursor_readout.h"
+#include "display/trend_navigation.h"
 #include "display/ui/display_tools.h"
 #include "display/ui/panel_painter.h"
+#include "display/ui/trend_info.h"
 #include "display/trend_window.h"
 #include "link/power_events.h"
 #include "link/unit_link_state.h"
@@ -44,6 +48,7 @@ class SimUnit;
 }
 class CDlg_pow_help;
 
+
 class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   Q_OBJECT
  public:
@@ -54,8 +59,9 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   ~CTenvoView() override;
 
   void OnCommand(int id);
-  // The key-down handler: key 0 is the refresh request the cycle posts.
-  void RefreshView(int key);
+  // The key-down handler: key 0 is the refresh request the cycle posts; the
+  // trend keys navigate (F1-F4 only on a first press, not while held).
+  void RefreshView(int key, bool firstPress = true);
   // The program is closing: finish a running measurement, stop the link.
   void ShutDown();
 
@@ -64,7 +70,7 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   bool ConfirmComment() override;
   void RedrawPanel() override;
   bool ShowsLiveMeasurement() const override { return fileMode_ == 0; }
-  void UpdateCursorReadout() override {}
+  void UpdateCursorReadout() override;
   void PostRefresh() override;
 
   // PowerView
@@ -73,11 +79,23 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
 
   // The recorded data the reader loads for review, and the view's switch
   // between it and the live measurement: the trend graph shows the file
-  // history from EnterFileView until LeaveFileView.
+  // history from EnterFileView until LeaveFileView. EnterFileView is what
+  // the open command does after a load: the limits of the navigation, the
+  // span that fits, the cursor time forgotten.
   FileHistory& FileRecord() { return *fileHistory_; }
+  FileSelection& Selection() { return selection_; }
   int FileMode() const { return fileMode_; }
-  void EnterFileView();
+  void EnterFileView(int span, const std::string& directPath = "");
   void LeaveFileView();
+
+  // The trend cursor's windows (the read-out pop-up and the line), and the
+  // cursor time the zoom keys centre on.
+  CDlg_trend_info* InfoPopup() const { return info_; }
+  CDlg_trend_info* CursorLine() const { return cursorLine_; }
+  bool CursorTimeValid() const { return lastCursorTimeValid_; }
+  const CalendarTime& LastCursorTime() const { return lastCursorTime_; }
+  int CursorShown() const { return cursorShown_; }
+  QWidget* PowerHelp() const;
 
   // For the screenshot tool and the tests.
   const QImage& Canvas() const { return canvas_; }
@@ -96,6 +114,7 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   void StartUp();
@@ -110,6 +129,12 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   bool ProbesStillShowing() const;
   void OcclusionCheck();
   bool RunSettingsDialog(int id);
+  void RefreshRequest();
+  void Navigate(TrendAction action);
+  void OpenFiles();
+  void HideCursorWindows();
+  CursorDetails DetailsOfSlot(long long slot) const;
+  ReaderEnv Reader();
 
   UnitLinkState& link_;
   AppOptions options_;
@@ -132,6 +157,15 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   int fileMode_ = 0;
   int cursorShown_ = 1;
   TrendWindow lastWindow_{};
+  FileSelection selection_;
+  ClockSeconds selectionStart_ = 0;  // the opened files' first start and last end
+  ClockSeconds selectionEnd_ = 0;
+  bool keyForwarded_ = false;
+  CalendarTime lastCursorTime_{};
+  bool lastCursorTimeValid_ = false;
+  QPointer<CDlg_trend_info> info_;
+  QPointer<CDlg_trend_info> cursorLine_;
+  QPointer<CDlg_trend_info> spareInfo_;  // made with the other two, never shown
 
   LinkConfig linkConfig_;
   std::unique_ptr<sim::SimUnit> simUnit_;

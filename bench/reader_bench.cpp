@@ -23,6 +23,7 @@
 #include "datafile/data_file_writer.h"
 #include "datafile/date_search.h"
 #include "datafile/row_scan.h"
+#include "display/trend_navigation.h"
 #include "platform/clock.h"
 #include "platform/cp932.h"
 #include "platform/file_bytes.h"
@@ -180,6 +181,26 @@ void Measure(const char* what, const SearchPlace& place, const ConditionRange& r
   (void)sum;
 }
 
+// One navigation key at a span: the reload of the window around w with its
+// lead-in day, over everything generated (ten years of hours, then a year of
+// full days).
+void MeasureNavigation(const char* what, const std::string& dataFolder, long long spanSeconds,
+                       ClockSeconds w) {
+  const ManualClock clock(0, 0);
+  CountingMessages messages;
+  const ReaderEnv env{messages, clock};
+  static FileHistory history;
+  FileSelection selection;
+  const ClockSeconds start = UtcFromCalendar(kTenYearsFrom, 1, 1, 0, 0, 0);
+  const ClockSeconds end = UtcFromCalendar(kYearOfDays + 1, 1, 1, 0, 0, 0);
+  const double took = Seconds([&] {
+    NavigationReload(history, selection, w, spanSeconds, start, end, dataFolder, env);
+  });
+  std::printf("navigation %-8s files %5zu  seconds %10lld  reload %6.3f s\n", what,
+              history.files.size(), history.loadedSeconds, took);
+  std::fflush(stdout);
+}
+
 }  // namespace
 }  // namespace velrix::bench
 
@@ -205,5 +226,10 @@ int main(int argc, char** argv) {
   tenYears.startYear = kTenYearsFrom;
   tenYears.endYear = kTenYearsTo;
   Measure("10 years of hours", place, tenYears);
+  const ClockSeconds june = UtcFromCalendar(kYearOfDays, 6, 1, 0, 0, 0);
+  MeasureNavigation("1 day", dataFolder, 86400, june);
+  MeasureNavigation("30 days", dataFolder, 2592000, june);
+  MeasureNavigation("1 year", dataFolder, 31536000, UtcFromCalendar(kYearOfDays, 1, 1, 0, 0, 0));
+  MeasureNavigation("10 years", dataFolder, 315360000, UtcFromCalendar(kTenYearsFrom + 1, 1, 1, 0, 0, 0));
   return 0;
 }

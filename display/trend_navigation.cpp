@@ -89,7 +89,13 @@ void NavigationReload(FileHistory& h, FileSelection& s, ClockSeconds w, long lon
   h.warmUpDay = true;
   h.spanLimit = spanSeconds + kLeadInSeconds;
   h.loadFull = false;
-  SearchDates(h, {dataFolder, s.searchFolder}, s.range, env);
+  // A file that starts before the lead-in day is passed over anyway, so the
+  // search need not read the years before it: it starts at the lead-in's
+  // minute (a file of that minute but an earlier second is still offered
+  // and passed over as before).
+  const ConditionRange from =
+      RangeOf(env.clock, h.origin > selectionStart ? h.origin : selectionStart, selectionEnd);
+  SearchDates(h, {dataFolder, s.searchFolder}, from, env);
   if (h.warmUpDay) {
     // Nothing at or after w: the window from w is shown empty.
     ResetFileHistory(h);

@@ -13,6 +13,8 @@
 //   file-view-day.png    a recorded day opened for review, 1日 span
 //   file-view-30days.png thirty days with two comments, 30日 span
 //   file-view-year.png   a year of one-hour files, 1年 span
+//   running-popup.png    the live measurement with the cursor's read-out
+//   file-view-popup.png  the recorded day with the cursor's read-out
 //
 // With --check DIR the pictures are also compared with the ones in DIR (the
 // committed pictures of the README), outside the regions that show the clock
@@ -24,6 +26,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <chrono>
@@ -40,6 +44,7 @@
 #include "app/main_frame.h"
 #include "app/tenvo_view.h"
 #include "datafile/date_search.h"
+#include "display/trend_window.h"
 #include "link/unit_link_state.h"
 #include "platform/c_format.h"
 #include "platform/command_line.h"
@@ -113,8 +118,24 @@ const std::vector<ViewRect> kLiveRegions = {
     {645, 624, 825, 650},   // retry count and time
     {830, 635, 1004, 672},  // link line
 };
+// The live read-out shows the live values and stands beside the newest
+// seconds, inside the plot or reaching past its right edge.
+const std::vector<ViewRect> kLiveRegionsWithPopup = [] {
+  std::vector<ViewRect> regions = kLiveRegions;
+  regions.push_back({960, 146, 1004, 585});
+  return regions;
+}();
+constexpr int kPopupMouseY = 360;
+
 // Without a measurement only the clock moves.
 const std::vector<ViewRect> kClockRegion = {{64, 7, 350, 30}};
+
+// Moves the mouse over the view as the user would (outside it: -1, -1).
+void PointAt(CTenvoView& view, int x, int y) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(x, y), view.mapToGlobal(QPointF(x, y)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&view, &move);
+}
 
 // Trend scales and units of the pictures (indices of the trend and unit tables).
 constexpr int kSpan1Min = 0, kSpan10Min = 1, kSpan1Hour = 2, kSpan1Day = 3, kSpan30Days = 4,
@@ -217,7 +238,17 @@ class Pictures {
   // live lists the view's regions that differ from run to run.
   void Take(CMainFrame& frame, const char* name, const std::vector<ViewRect>& live = {}) {
     frame.view()->RenderCanvas();
-    const QImage picture = frame.grab().toImage();
+    QImage picture = frame.grab().toImage();
+    // The cursor's pop-up and line are windows of their own: they are drawn
+    // over the frame where they stand on the screen.
+    CTenvoView* view = frame.view();
+    for (QWidget* window : {static_cast<QWidget*>(view->CursorLine()),
+                            static_cast<QWidget*>(view->InfoPopup())}) {
+      if (window == nullptr || !window->isVisible()) continue;
+      QPainter p(&picture);
+      p.drawPixmap(window->mapToGlobal(QPoint(0, 0)) - frame.mapToGlobal(QPoint(0, 0)),
+                   window->grab());
+    }
     const QString path = QDir(QString::fromStdString(folder_)).filePath(QString::fromUtf8(name));
     if (picture.save(path, "PNG")) {
       std::printf("%s\n", path.toLocal8Bit().constData());
@@ -303,6 +334,12 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
   Settings& settings = view->SettingsRecord();
   pictures.Take(frame, "running.png", kLiveRegions);
 
+  // The cursor over the newest second but a few, with its read-out.
+  const int newest = view->Context().history.sampleCount;
+  PointAt(*view, TrendPointX(kSpan1Min, std::max(1, newest - 3)) + 1, kPopupMouseY);
+  pictures.Take(frame, "running-popup.png", kLiveRegionsWithPopup);
+  PointAt(*view, -1, -1);
+
   settings.trend = {kSpan10Min, kScale100Cpm};
   settings.displayUnits.integratedUnit = kUnitCounts;
   settings.displayUnits.rateUnit = kRateCpm;
@@ -350,6 +387,7 @@ void TakeFileViewPictures(const std::string& programFolder, Pictures& pictures) 
   CMainFrame frame(view);
   frame.show();
   PumpUntil([&] { return view->CycleTimerRunning(); }, kLinkNgLimit);
+  view->RefreshView(0);  // a refresh has seen where the window stands
 
   struct FilePicture {
     const char* name;
@@ -385,8 +423,14 @@ void TakeFileViewPictures(const std::string& programFolder, Pictures& pictures) 
       continue;
     }
     view->SettingsRecord().trend = {picture.span, kScale1uSvh};
-    view->EnterFileView();
+    view->EnterFileView(picture.span);
     pictures.Take(frame, picture.name, kClockRegion);
+    if (picture.span == kSpan1Day) {
+      // Early afternoon of the day, with the read-out beside the cursor.
+      PointAt(*view, TrendPointX(kSpan1Day, 400) + 1, kPopupMouseY);
+      pictures.Take(frame, "file-view-popup.png", kClockRegion);
+      PointAt(*view, -1, -1);
+    }
   }
   frame.close();
 }

@@ -30,35 +30,38 @@ struct FileSpec {
   std::vector<int> missing = {};    // per row, 0 when absent
 };
 
+// The time a name encodes as a second of the day; 0 for a name that is not one.
+inline int NameSecond(const std::string& name) {
+  int digits[6] = {};
+  for (int i = 0; i < 6; ++i) {
+    const std::size_t at = 7 + (i / 2) * 2 + i % 2;
+    if (name.size() < 17 || name[at] < '0' || name[at] > '9') return 0;
+    digits[i] = name[at] - '0';
+  }
+  return (digits[0] * 10 + digits[1]) * 3600 + (digits[2] * 10 + digits[3]) * 60 +
+         digits[4] * 10 + digits[5];
+}
+
+// A data file's bytes as the writer makes them.
+inline std::string DataFileBytes(const FileSpec& f) {
+  std::string b = f.version + "\r\n" + f.computer + "\r\n" + f.unit + "\r\n" +
+                  Utf8ToCp932(f.comment) + "\r\n" +
+                  Utf8ToCp932("時刻,カウント値,リトライ,電源ステータス") + "\r\n";
+  int second = f.firstRow >= 0 ? f.firstRow : NameSecond(f.name);
+  char row[kDataRowMaxBytes];
+  for (std::size_t i = 0; i < f.counts.size(); ++i, ++second) {
+    const int r = i < f.missing.size() ? f.missing[i] : 0;
+    b.append(row, static_cast<std::size_t>(FormatDataRow(row, second % 86400, f.counts[i], r, 0)));
+    b += "\r\n";
+  }
+  return b;
+}
+
 class ReaderTest : public ::testing::Test {
  protected:
   ReaderTest() : h(std::make_unique<FileHistory>()) {}
 
-  // The file's bytes as the writer makes them.
-  static std::string Bytes(const FileSpec& f) {
-    std::string b = f.version + "\r\n" + f.computer + "\r\n" + f.unit + "\r\n" +
-                    Utf8ToCp932(f.comment) + "\r\n" +
-                    Utf8ToCp932("時刻,カウント値,リトライ,電源ステータス") + "\r\n";
-    int second = f.firstRow >= 0 ? f.firstRow : NameSecond(f.name);
-    char row[kDataRowMaxBytes];
-    for (std::size_t i = 0; i < f.counts.size(); ++i, ++second) {
-      const int r = i < f.missing.size() ? f.missing[i] : 0;
-      b.append(row, static_cast<std::size_t>(FormatDataRow(row, second % 86400, f.counts[i], r, 0)));
-      b += "\r\n";
-    }
-    return b;
-  }
-  // The time a name encodes as a second of the day; 0 for a name that is not one.
-  static int NameSecond(const std::string& name) {
-    int digits[6] = {};
-    for (int i = 0; i < 6; ++i) {
-      const std::size_t at = 7 + (i / 2) * 2 + i % 2;
-      if (name.size() < 17 || name[at] < '0' || name[at] > '9') return 0;
-      digits[i] = name[at] - '0';
-    }
-    return (digits[0] * 10 + digits[1]) * 3600 + (digits[2] * 10 + digits[3]) * 60 +
-           digits[4] * 10 + digits[5];
-  }
+  static std::string Bytes(const FileSpec& f) { return DataFileBytes(f); }
   // Writes the file into its dated folder (or the given folder) and returns its path.
   std::string Write(const FileSpec& f, const std::string& folder = "") {
     const std::string dir = folder.empty() ? DayFolder(f.name) : folder;

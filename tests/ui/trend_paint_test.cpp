@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "display/ui/trend_info.h"
 #include "display/ui/trend_painter.h"
 #include "tests/ui/ui_fixture.h"
 
@@ -144,6 +145,34 @@ TEST_F(TrendPaintFixture, FileViewColoursPointsByTheirFile) {
   // No now line in the file view.
   EXPECT_EQ(CountRgb(image, 61, 146, 960, 360, QColor(0, 200, 0)), 0);
   testing::SavePicture(image, "trend_file_month.png");
+}
+
+}  // namespace
+}  // namespace velrix
+
+namespace velrix {
+namespace {
+
+// The read-out pop-up's rows in their colours on white, each at x 4.
+TEST(TrendInfoPaint, RowsAreDrawnInTheirColoursAtTheirPlacesOnWhite) {
+  QImage image(320, 170, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  {
+    QPainter p(&image);
+    PaintTrendInfo(p, testing::Tools(), {{4, "ファイル名[x]", 7}, {20, "経過時間", 1},
+                                         {36, "現在値", 9}, {116, "リトライ発生", 3},
+                                         {132, "バッテリー電圧[正常]", 0}});
+  }
+  EXPECT_TRUE(testing::IsRgb(image, 0, 0, 255, 255, 255));
+  EXPECT_TRUE(testing::IsRgb(image, 319, 169, 255, 255, 255));
+  auto inRow = [&](int y, const QColor& c) { return testing::CountRgb(image, 4, y, 120, y + 13, c); };
+  EXPECT_GT(inRow(4, QColor(0, 0, 0)), 20);
+  EXPECT_GT(inRow(20, QColor(255, 0, 255)), 20);
+  EXPECT_GT(inRow(36, QColor(0, 0, 255)), 20);
+  EXPECT_GT(inRow(116, QColor(255, 0, 0)), 20);
+  EXPECT_GT(inRow(132, QColor(0, 200, 0)), 20);
+  EXPECT_EQ(inRow(52, QColor(0, 0, 0)), 0);  // no row there
+  EXPECT_EQ(testing::CountRgb(image, 0, 0, 4, 170, QColor(0, 0, 0)), 0);  // nothing left of x 4
 }
 
 }  // namespace
