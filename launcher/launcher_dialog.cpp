@@ -11,8 +11,8 @@
 namespace velrix::launcher {
 
 namespace {
-constexpr int kUninstallRow = 4;
-constexpr int kQuitRow = 4;
+// The quit button shares the uninstall button's row, the last of the column.
+constexpr int kQuitRow = kActionCount - 1;
 }  // namespace
 
 QFont HeavyFont(Language language) {

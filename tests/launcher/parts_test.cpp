@@ -1,10 +1,17 @@
 // The launcher's small pieces: language choice, version strings and title,
 // the search for the driver package's monitor process, machine facts.
+#include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "launcher/launcher_texts.h"
+#include "launcher/platform/front_requests.h"
 #include "launcher/platform/machine.h"
 #include "launcher/platform/own_version.h"
 #include "launcher/platform/processes.h"
@@ -72,13 +79,50 @@ TEST(LauncherParts, AMonitorProcessIsKnownByItsExecutableOrFirstTwoArguments) {
   EXPECT_FALSE(StartProgram(folder.File("missing"), {}).started);
 }
 
+TEST(LauncherParts, AStartedProgramInheritsNoDescriptorBlockedSignalOrIgnoredPipe) {
+  TempFolder folder;
+  const int stray = open(folder.File("stray").c_str(), O_CREAT | O_RDWR, 0644);  // not close-on-exec
+  ASSERT_GE(stray, 3);
+  sigset_t usr1, before;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &usr1, &before);
+  const auto pipeBefore = signal(SIGPIPE, SIG_IGN);
+  const StartedProcess child = StartProgram("/bin/sleep", {"30"});
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  signal(SIGPIPE, pipeBefore);
+  close(stray);
+  ASSERT_TRUE(child.started);
+
+  const std::string proc = "/proc/" + std::to_string(child.pid);
+  std::vector<std::string> descriptors;
+  for (const auto& entry : std::filesystem::directory_iterator(proc + "/fd")) {
+    descriptors.push_back(entry.path().filename().string());
+  }
+  std::sort(descriptors.begin(), descriptors.end());
+  EXPECT_EQ(descriptors, (std::vector<std::string>{"0", "1", "2"}));
+  const std::string status = ReadBytes(proc + "/status");
+  EXPECT_NE(status.find("SigBlk:\t0000000000000000\n"), std::string::npos) << status;
+  const size_t ignored = status.find("SigIgn:\t");
+  ASSERT_NE(ignored, std::string::npos);
+  EXPECT_EQ(std::stoull(status.substr(ignored + 8, 16), nullptr, 16) & (1ull << (SIGPIPE - 1)), 0u);
+  kill(child.pid, SIGKILL);
+  WaitForProcessEnd(child.pid);
+}
+
+TEST(LauncherParts, ASocketPathTooLongForTheSystemIsNotCut) {
+  const std::string path = "/tmp/" + std::string(200, 'x') + ".socket";
+  EXPECT_EQ(ListenForFrontRequests(path), -1);
+  EXPECT_FALSE(SendFrontRequest(path));
+}
+
 TEST(LauncherParts, TemporaryFolderMachineAndMonitorName) {
   EXPECT_EQ(TemporaryFolderFrom(nullptr), "/tmp/");
   EXPECT_EQ(TemporaryFolderFrom(""), "/tmp/");
   EXPECT_EQ(TemporaryFolderFrom("/var/tmp//"), "/var/tmp/");
   EXPECT_EQ(TemporaryFolderFrom("/"), "/");
   for (const char* machine : {"i386", "i686"}) EXPECT_TRUE(Is32BitX86Machine(machine));
-  for (const char* machine : {"x86_64", "i786", "ia64", "armv7l", "aarch64", "i86"}) {
+  for (const char* machine : {"x86_64", "i786", "i286", "ia64", "armv7l", "i86"}) {
     EXPECT_FALSE(Is32BitX86Machine(machine)) << machine;
   }
   LauncherOptions options;
