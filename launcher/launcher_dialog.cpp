@@ -33,6 +33,7 @@ LauncherDialog::LauncherDialog(LauncherState state, LauncherSystem system, Langu
             this, [this, button, outcome] { OnActionEnded(button, outcome); },
             Qt::QueuedConnection);
       }) {
+  setObjectName(QString::number(kLauncherDialogId));
   setWindowTitle(title);
   setWindowIcon(LauncherIcon());
   const bool showUninstall = controller_.state().showUninstall;

@@ -21,6 +21,7 @@ namespace velrix::launcher {
 // in one column; the uninstall button lies under the quit button and is
 // only shown, with the dialog grown to free it, when the launcher was given
 // an argument.
+inline constexpr int kLauncherDialogId = 102;
 inline constexpr int kDialogWidth = 344;
 inline constexpr int kDialogHeight = 343;
 inline constexpr int kUninstallExtraHeight = 64;

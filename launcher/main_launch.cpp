@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     return kExitAnotherCopy;
   }
 
-  const QString title = QString::fromStdString(LauncherTitle(ParseVersionStrings(ReadOwnVersionData())));
+  const std::string title = LauncherTitle(ParseVersionStrings(ReadOwnVersionData()));
   LauncherOptions options;
   options.isAdmin = RunsAsAdministrator();
   options.showUninstall = anyArgument;
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   LauncherDialog dialog(BuildLauncherState(options), RealLauncherSystem(),
-                        LanguageFromEnvironment(), title);
+                        LanguageFromEnvironment(), QString::fromStdString(title));
   FrontRequestListener listener(frontPath, [&dialog] { dialog.BringToFront(); });
   dialog.exec();
   return kExitDone;

@@ -1,6 +1,7 @@
 #include "launcher/platform/processes.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,8 +9,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 
 extern char** environ;
 
@@ -28,9 +27,24 @@ std::string ReadLink(const std::string& path) {
   return std::string(buffer, static_cast<size_t>(n));
 }
 
+// Plain reads: a process may end between the open and the read, which then
+// fails (ESRCH), and the file streams answer such a failure with an
+// exception that would end the launcher in the middle of a setup.
 std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string text;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  close(fd);
+  return text;
 }
 
 bool AllDigits(const char* text) {

@@ -81,7 +81,8 @@ TEST(LauncherParts, AMonitorProcessIsKnownByItsExecutableOrFirstTwoArguments) {
 
 TEST(LauncherParts, AStartedProgramInheritsNoDescriptorBlockedSignalOrIgnoredPipe) {
   TempFolder folder;
-  const int stray = open(folder.File("stray").c_str(), O_CREAT | O_RDWR, 0644);  // not close-on-exec
+  // A descriptor without close-on-exec, a blocked signal and an ignored one.
+  const int stray = open(folder.File("stray").c_str(), O_CREAT | O_RDWR, 0644);
   ASSERT_GE(stray, 3);
   sigset_t usr1, before;
   sigemptyset(&usr1);
