@@ -1,5 +1,7 @@
 #include "datafile/ui/file_forms.h"
 
+#include <algorithm>
+
 #include "datafile/condition_range.h"
 #include "datafile/data_file_writer.h"
 #include "datafile/date_search.h"
@@ -31,8 +33,7 @@ std::vector<std::string> NumberEntries(NumberRange range) {
 // The start year when nothing is remembered: the entry at the current
 // year's place in a full list.
 int DefaultStartYearChoice(int currentYear) {
-  const int position = currentYear - kFirstSearchYear;
-  return position < 0 ? 0 : position;
+  return std::max(0, currentYear - kFirstSearchYear);
 }
 
 // Holds the busy indicator for as long as it lives, so every way out of a
@@ -47,6 +48,13 @@ class BusyWhile {
  private:
   BusyIndicator& busy_;
 };
+
+// Runs a load under the busy indicator; returns the number of files it loaded.
+template <typename LoadFn>
+int LoadWhileBusy(BusyIndicator& busy, LoadFn loadFiles) {
+  BusyWhile shown(busy);
+  return loadFiles();
+}
 
 }  // namespace
 
@@ -121,13 +129,11 @@ ConditionOutcome AcceptConditionForm(const ConditionForm& form, const ConditionL
   s.computerFilter = CutUtf8ToCp932Bytes(form.computerName, kHeaderTextMaxBytes);
   s.unitFilter = CutUtf8ToCp932Bytes(form.unitNumber, kHeaderTextMaxBytes);
   s.commentFilter = CutUtf8ToCp932Bytes(form.comment, kHeaderTextMaxBytes);
-  s.range = range;
 
-  int loaded = 0;
-  {
-    BusyWhile busy(load.busy);
-    loaded = LoadByConditions(load.history, s, range, load.dataFolder, load.reader);
-  }
+  // The search keeps the range in the selection for the navigation's reloads.
+  const int loaded = LoadWhileBusy(load.busy, [&] {
+    return LoadByConditions(load.history, s, range, load.dataFolder, load.reader);
+  });
   if (loaded == 0) {
     dialogMessages.Show(kNoMatchingFileTitle, kNoMatchingFileText);
     return ConditionOutcome::NothingFound;
@@ -138,11 +144,9 @@ ConditionOutcome AcceptConditionForm(const ConditionForm& form, const ConditionL
 
 bool AcceptChosenFile(const std::string& path, const OpenLoad& load, int* span) {
   if (path.empty()) return false;
-  int loaded = 0;
-  {
-    BusyWhile busy(load.busy);
-    loaded = LoadChosenFile(load.history, load.selection, path, load.reader);
-  }
+  const int loaded = LoadWhileBusy(load.busy, [&] {
+    return LoadChosenFile(load.history, load.selection, path, load.reader);
+  });
   if (loaded == 0) return false;
   *span = SpanForLoadedSeconds(load.history.loadedSeconds);
   return true;

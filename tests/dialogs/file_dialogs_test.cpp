@@ -62,6 +62,13 @@ class FileDialogTest : public ReaderTest {
     for (const FileEntry& f : h->files) names.push_back(f.name);
     return names;
   }
+  // "first" to "last", then the empty entry.
+  static std::vector<std::string> Numbers(int first, int last) {
+    std::vector<std::string> entries;
+    for (int v = first; v <= last; ++v) entries.push_back(std::to_string(v));
+    entries.push_back("");
+    return entries;
+  }
   static std::vector<std::string> Entries(const QComboBox* combo) {
     std::vector<std::string> entries;
     for (int i = 0; i < combo->count(); ++i) entries.push_back(combo->itemText(i).toStdString());
@@ -87,12 +94,10 @@ TEST_F(FileDialogTest, TheYearListsHoldTheYearFoldersAndTheStartOpensAtTheNewest
   EXPECT_EQ(Entries(dialog.Combo(1009)), (std::vector<std::string>{"2013", "2014"}));
   EXPECT_EQ(Entries(dialog.Combo(1014)), (std::vector<std::string>{"2013", "2014", ""}));
   EXPECT_EQ(dialog.Combo(1009)->currentText().toStdString(), "2014");
-  const std::vector<std::string> minutes = Entries(dialog.Combo(1018));
-  ASSERT_EQ(minutes.size(), 61u);
-  EXPECT_EQ(minutes[0], "0");
-  EXPECT_EQ(minutes[59], "59");
-  EXPECT_EQ(Entries(dialog.Combo(1011)).front(), "1");
-  EXPECT_EQ(Entries(dialog.Combo(1011)).size(), 32u);
+  EXPECT_EQ(Entries(dialog.Combo(1010)), Numbers(1, 12));
+  EXPECT_EQ(Entries(dialog.Combo(1016)), Numbers(1, 31));
+  EXPECT_EQ(Entries(dialog.Combo(1012)), Numbers(0, 23));
+  EXPECT_EQ(Entries(dialog.Combo(1018)), Numbers(0, 59));
   for (int id = 1010; id <= 1018; ++id) {
     EXPECT_TRUE(dialog.Combo(id)->isEditable());
     EXPECT_EQ(dialog.Combo(id)->currentText().toStdString(), "") << id;
@@ -106,6 +111,17 @@ TEST_F(FileDialogTest, TheStartYearOpensAtTheCurrentYearsPlaceInTheList) {
   EXPECT_EQ(FillConditionForm(selection, lists, 2013).text[kStartYearList], "2020");
   EXPECT_EQ(FillConditionForm(selection, lists, 2005).text[kStartYearList], "2011");
   EXPECT_EQ(FillConditionForm(selection, ConditionListsFor({}), 2020).choice[kStartYearList], -1);
+  selection.listChoice[kStartYearList] = 0;  // chosen: no longer the default
+  EXPECT_EQ(FillConditionForm(selection, lists, 2012).text[kStartYearList], "2011");
+  // Entries remembered from a longer list (another data folder).
+  selection.listChoice[kStartYearList] = 5;
+  selection.listChoice[kEndYearList] = 4;
+  const ConditionForm form = FillConditionForm(selection, lists, 2012);
+  EXPECT_EQ(form.text[kStartYearList], "2020");
+  EXPECT_EQ(form.choice[kEndYearList], -1);
+
+  for (const int year : {2010, 2011, 2030, 2031}) YearFolder(year);
+  EXPECT_EQ(YearFolders(dataFolder()), (std::vector<int>{2011, 2030}));
 }
 
 TEST_F(FileDialogTest, StartYearAloneTakesEveryFileFromThatYearOnInDateOrder) {
@@ -171,26 +187,31 @@ TEST_F(FileDialogTest, WithoutYearFoldersTheListsAreEmptyAndATypedYearFindsNothi
 TEST_F(FileDialogTest, ChoicesAndFiltersComeBackOnReopeningAndTheFiltersSelect) {
   Write({"140315-070000.csv", -1, {1}, "屋上", "2.00", "PC-02"});
   Write({"140315-080000.csv", -1, {1}, "屋上", "2.00", "PC-01"});
+  YearFolder(2013);
   {
     CDlg_f_cond dialog(route);
     dialog.show();
-    dialog.Combo(1009)->setCurrentIndex(0);                        // 2014
+    dialog.Combo(1009)->setCurrentIndex(1);                        // 2014
     dialog.Combo(1010)->setCurrentIndex(2);                        // 3
     dialog.Combo(1011)->setEditText("15");                         // an entry, typed
+    dialog.Combo(1013)->setCurrentIndex(0);                        // 0, not read after no hour
     dialog.Combo(1017)->setEditText("09");                         // no entry of the list
     dialog.Edit(1019)->setText("PC-01");
+    dialog.Edit(1020)->setText("0001");
     dialog.Edit(1021)->setText("屋上");
     dialog.OkButton()->click();
     EXPECT_FALSE(dialog.isVisible());
   }
   EXPECT_EQ(LoadedNames(), std::vector<std::string>{"140315-080000.csv"});
+  EXPECT_EQ(selection.listChoice[kEndHourList], -1);
   CDlg_f_cond again(route);
   EXPECT_EQ(again.Combo(1009)->currentText().toStdString(), "2014");
   EXPECT_EQ(again.Combo(1010)->currentText().toStdString(), "3");
   EXPECT_EQ(again.Combo(1011)->currentText().toStdString(), "15");
+  EXPECT_EQ(again.Combo(1013)->currentText().toStdString(), "0");
   EXPECT_EQ(again.Combo(1017)->currentText().toStdString(), "");
   EXPECT_EQ(again.Edit(1019)->text().toStdString(), "PC-01");
-  EXPECT_EQ(again.Edit(1020)->text().toStdString(), "");
+  EXPECT_EQ(again.Edit(1020)->text().toStdString(), "0001");
   EXPECT_EQ(again.Edit(1021)->text().toStdString(), "屋上");
 }
 
@@ -226,7 +247,7 @@ TEST_F(FileDialogTest, AFileTheReaderRefusesIsReportedAloneAndTheSearchGoesOnUnd
 
 TEST_F(FileDialogTest, TheDirectChoiceOfAFileOutsideTheTreeLoadsItAndSearchesItsFolderLater) {
   const std::string outside = temp.File("elsewhere");
-  const std::string good = Write({"130302-103000.csv", -1, {1, 2, 3}}, outside);
+  const std::string good = Write({"130302-103000.csv", -1, std::vector<double>(61, 1.0)}, outside);
   const std::string bad = Write({"130302-113000.csv", -1, {1}, "屋上", "3.00"}, outside);
   std::vector<std::string> answers = {"", bad, good};  // cancelled, refused, loaded
   std::string startedIn;
@@ -250,7 +271,7 @@ TEST_F(FileDialogTest, TheDirectChoiceOfAFileOutsideTheTreeLoadsItAndSearchesIts
   EXPECT_EQ(startedIn, dataFolder());
   EXPECT_TRUE(dialog.Loaded());
   EXPECT_EQ(dialog.DirectPath(), good);
-  EXPECT_EQ(dialog.Span(), 0);
+  EXPECT_EQ(dialog.Span(), 1);  // 61 seconds: the 10-minute span
   EXPECT_EQ(selection.searchFolder, outside);
   EXPECT_FALSE(selection.loadedByCondition);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
