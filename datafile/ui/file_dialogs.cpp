@@ -89,6 +89,9 @@ QPushButton* NewIdButton(int id, const char* text) {
   return button;
 }
 
+// Qt remembers the folder it showed last and falls back on it for a start
+// folder that does not exist; the nearest existing parent is closer to what
+// the user asked for.
 std::string NearestExistingFolder(std::string folder) {
   while (!folder.empty() && !IsFolder(folder)) {
     const std::size_t slash = folder.find_last_of('/');
@@ -107,7 +110,6 @@ std::string NearestExistingFolder(std::string folder) {
 std::string ChooseDataFile(QWidget* parent, const std::string& startFolder) {
   QFileDialog dialog(parent, QUtf8(kOpenFileTitle), QUtf8(NearestExistingFolder(startFolder)));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(QUtf8(kDataFileSuffix));
   if (dialog.exec() != QDialog::Accepted) return {};
@@ -215,7 +217,6 @@ void CDlg_f_op::SetConditions() {
   if (conditions.exec() != QDialog::Accepted) return;
   loaded_ = true;
   span_ = conditions.Span();
-  directPath_.clear();
   accept();
 }
 

@@ -41,9 +41,9 @@ struct FileOpenRoute {
 using FileChooser = std::function<std::string(QWidget* parent, const std::string& startFolder)>;
 
 // Qt's own open-file dialog, modal over parent: existing files only, no type
-// filter, "csv" added to a name typed without a suffix. It starts in the
-// nearest existing folder of startFolder (the data folder is made by the
-// first measurement).
+// filter, "csv" added to a name typed without a suffix. A start folder that
+// does not exist yet (the first measurement makes the data folder) opens at
+// its nearest existing parent.
 std::string ChooseDataFile(QWidget* parent, const std::string& startFolder);
 
 // The conditions. OK searches and closes the dialog only when files were

@@ -7,11 +7,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
 #include <filesystem>
+#include <set>
 
 #include "datafile/ui/file_dialogs.h"
 #include "tests/datafile/reader_fixture.h"
@@ -103,6 +106,11 @@ TEST_F(FileDialogTest, TheYearListsHoldTheYearFoldersAndTheStartOpensAtTheNewest
     EXPECT_EQ(dialog.Combo(id)->currentText().toStdString(), "") << id;
   }
   EXPECT_EQ(dialog.focusWidget(), dialog.Combo(1009));
+  std::multiset<std::string> labels;
+  for (const QLabel* label : dialog.findChildren<QLabel*>()) labels.insert(label->text().toStdString());
+  EXPECT_EQ(labels, (std::multiset<std::string>{
+                        "測定日時（開始年は必須、以降は未入力可）", "年", "月", "日", "時", "分　～",
+                        "年", "月", "日", "時", "分", "コンピュータ名", "ユニット番号", "コメント"}));
 }
 
 TEST_F(FileDialogTest, TheStartYearOpensAtTheCurrentYearsPlaceInTheList) {
@@ -143,6 +151,21 @@ TEST_F(FileDialogTest, AOneMinuteRangeTakesOnlyTheFilesNamedInThatMinute) {
   Enter(dialog, {"2013", "3", "2", "10", "30", "2013", "3", "2", "10", "30"});
   EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"130302-103000.csv", "130302-103059.csv"}));
   EXPECT_EQ(dialog.Span(), 1);  // 62 seconds: the 10-minute span
+}
+
+TEST_F(FileDialogTest, AValueTypedInAListStaysAsTypedAndAddsNoEntry) {
+  YearFolder(2013);
+  CDlg_f_cond dialog(route);
+  dialog.show();
+  QComboBox* year = dialog.Combo(1009);
+  year->setFocus();
+  year->lineEdit()->clear();
+  for (const auto& [key, text] : {std::pair{Qt::Key_2, "2"}, std::pair{Qt::Key_Return, "\r"}}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+    QApplication::sendEvent(year->lineEdit(), &press);
+  }
+  EXPECT_EQ(year->currentText().toStdString(), "2");  // not completed to 2013
+  EXPECT_EQ(year->count(), 1);
 }
 
 TEST_F(FileDialogTest, AnEndMonthBeforeTheStartMonthIsRefusedOverTheConditionDialog) {
@@ -259,7 +282,14 @@ TEST_F(FileDialogTest, TheDirectChoiceOfAFileOutsideTheTreeLoadsItAndSearchesIts
   });
   dialog.show();
   EXPECT_EQ(dialog.windowTitle().toStdString(), "ファイル選択");
-  EXPECT_FALSE(dialog.OkButton()->isVisible());
+  const std::pair<int, const char*> buttons[] = {
+      {1008, "直接ファイル指定"}, {1009, "条件設定"}, {2, "キャンセル"}, {1, "OK"}};
+  for (const auto& [id, text] : buttons) {
+    const auto* button = dialog.findChild<QPushButton*>(QString::number(id));
+    ASSERT_NE(button, nullptr) << id;
+    EXPECT_EQ(button->text().toStdString(), text);
+    EXPECT_EQ(button->isVisible(), id != 1);
+  }
   dialog.DirectButton()->click();
   EXPECT_TRUE(messages.Shown().empty());
   dialog.DirectButton()->click();
@@ -279,7 +309,8 @@ TEST_F(FileDialogTest, TheDirectChoiceOfAFileOutsideTheTreeLoadsItAndSearchesIts
 
 TEST_F(FileDialogTest, TheOpenCommandClosesBothDialogsAfterAConditionSearch) {
   WriteFiles({"130302-103000.csv"});
-  QTimer::singleShot(0, [] {
+  bool opStayedOpen = true;
+  QTimer::singleShot(0, [&] {
     auto* op = dynamic_cast<CDlg_f_op*>(QApplication::activeModalWidget());
     if (op == nullptr) return;
     QTimer::singleShot(0, [] {
@@ -290,28 +321,60 @@ TEST_F(FileDialogTest, TheOpenCommandClosesBothDialogsAfterAConditionSearch) {
       if (conditions->isVisible()) conditions->reject();
     });
     op->ConditionButton()->click();
-    if (op->isVisible()) op->reject();
+    opStayedOpen = op->isVisible();
+    if (opStayedOpen) op->reject();
   });
   int span = -1;
   std::string direct = "unset";
   EXPECT_TRUE(RunFileOpenDialog(route, &span, &direct));
   EXPECT_EQ(span, 5);  // two months from the start of 2013: the 1-year span
   EXPECT_EQ(direct, "");
+  EXPECT_FALSE(opStayedOpen);
   EXPECT_EQ(LoadedNames(), std::vector<std::string>{"130302-103000.csv"});
+}
+
+TEST_F(FileDialogTest, CancelClosesTheFileSelectionWithNothingLoaded) {
+  bool closed = false;
+  QTimer::singleShot(0, [&] {
+    auto* op = dynamic_cast<CDlg_f_op*>(QApplication::activeModalWidget());
+    if (op == nullptr) return;
+    op->CancelButton()->click();
+    closed = !op->isVisible();
+    if (!closed) op->reject();
+  });
+  int span = -1;
+  std::string direct;
+  EXPECT_FALSE(RunFileOpenDialog(route, &span, &direct));
+  EXPECT_TRUE(closed);
+}
+
+// Answers Qt's file dialog once it shows: the name typed, or cancel for an
+// empty one; notes the folder it showed.
+void AnswerFileDialog(const std::string& typed, std::string* shownFolder, bool* native) {
+  QTimer::singleShot(0, [=] {
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (chooser == nullptr) return;
+    *shownFolder = chooser->directory().absolutePath().toStdString();
+    *native = !chooser->testOption(QFileDialog::DontUseNativeDialog);
+    if (typed.empty()) return chooser->reject();
+    chooser->selectFile(QString::fromStdString(typed));
+    static_cast<QDialog*>(chooser)->accept();  // QFileDialog's own checks the choice
+    if (chooser->isVisible()) chooser->reject();  // refused: no hang, an empty answer
+  });
 }
 
 TEST_F(FileDialogTest, QtsOwnFileDialogStartsInTheDataFolderAndGivesTheFullPath) {
   const std::string path = Write({"130302-103000.csv", -1, {1}});
-  std::string shownFolder;
-  QTimer::singleShot(0, [&] {
-    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (chooser == nullptr) return;
-    shownFolder = chooser->directory().absolutePath().toStdString();
-    chooser->selectFile(QString::fromStdString(path));
-    static_cast<QDialog*>(chooser)->accept();  // QFileDialog's checks the choice
-  });
+  std::string shown;
+  bool native = true;
+  AnswerFileDialog("130302-103000", &shown, &native);  // ".csv" left off
   EXPECT_EQ(ChooseDataFile(nullptr, DayFolder("130302-103000.csv")), path);
-  EXPECT_EQ(shownFolder, DayFolder("130302-103000.csv"));
+  EXPECT_EQ(shown, DayFolder("130302-103000.csv"));
+  EXPECT_FALSE(native);
+
+  AnswerFileDialog("", &shown, &native);  // two levels missing
+  EXPECT_EQ(ChooseDataFile(nullptr, dataFolder() + "/2099/04"), "");
+  EXPECT_EQ(shown, dataFolder());
 }
 
 }  // namespace
