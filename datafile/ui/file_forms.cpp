@@ -1,6 +1,7 @@
 #include "datafile/ui/file_forms.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "datafile/condition_range.h"
 #include "datafile/data_file_writer.h"
@@ -71,7 +72,7 @@ ConditionLists ConditionListsFor(const std::vector<int>& years) {
   for (const int y : years) lists.entries[kStartYearList].push_back(CFormatString(kYearFormat, y));
   lists.entries[kEndYearList] = lists.entries[kStartYearList];
   lists.entries[kEndYearList].push_back(kEmptyEntry);
-  for (int part = 0; part < 4; ++part) {
+  for (int part = 0; part < static_cast<int>(std::size(kPartRanges)); ++part) {
     lists.entries[kStartMonthList + part] = NumberEntries(kPartRanges[part]);
     lists.entries[kEndMonthList + part] = NumberEntries(kPartRanges[part]);
   }

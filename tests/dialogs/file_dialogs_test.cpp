@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -59,6 +60,12 @@ class FileDialogTest : public ReaderTest {
       dialog.Combo(1009 + i)->setEditText(QString::fromStdString(text));
     }
     dialog.OkButton()->click();
+  }
+  // The one box shown: its title, text and owner window.
+  void ExpectOnlyMessage(const std::string& title, const std::string& text, WindowHandle owner) {
+    ASSERT_EQ(messages.Shown().size(), 1u);
+    EXPECT_EQ(messages.Shown()[0].title + "|" + messages.Shown()[0].text, title + "|" + text);
+    EXPECT_EQ(messages.Shown()[0].owner, owner);
   }
   std::vector<std::string> LoadedNames() const {
     std::vector<std::string> names;
@@ -173,10 +180,7 @@ TEST_F(FileDialogTest, AnEndMonthBeforeTheStartMonthIsRefusedOverTheConditionDia
   CDlg_f_cond dialog(route);
   Enter(dialog, {"2013", "4", "", "", "", "2013", "3"});
   EXPECT_TRUE(dialog.isVisible());
-  ASSERT_EQ(messages.Shown().size(), 1u);
-  EXPECT_EQ(messages.Shown()[0].title, "終了月異常");
-  EXPECT_EQ(messages.Shown()[0].text, "終了月は、開始月以上を設定してください。");
-  EXPECT_EQ(messages.Shown()[0].owner, static_cast<QWidget*>(&dialog));
+  ExpectOnlyMessage("終了月異常", "終了月は、開始月以上を設定してください。", static_cast<QWidget*>(&dialog));
   EXPECT_TRUE(h->files.empty());
   EXPECT_EQ(selection.listChoice[kStartMonthList], -1);  // nothing remembered
 }
@@ -184,10 +188,6 @@ TEST_F(FileDialogTest, AnEndMonthBeforeTheStartMonthIsRefusedOverTheConditionDia
 TEST_F(FileDialogTest, TypedValuesCountByTheirLeadingDigits) {
   WriteFiles({"130302-103000.csv", "130402-103000.csv"});
   CDlg_f_cond dialog(route);
-  Enter(dialog, {"2013", "x"});
-  ASSERT_EQ(messages.Shown().size(), 1u);
-  EXPECT_EQ(messages.Shown()[0].title, "開始月異常");
-  EXPECT_EQ(messages.Shown()[0].text, "月は、1～12を設定してください。");
   Enter(dialog, {"2013年", "3月", "", "", "", "2013", "3月末"});
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"130302-103000.csv"}));
@@ -200,10 +200,7 @@ TEST_F(FileDialogTest, WithoutYearFoldersTheListsAreEmptyAndATypedYearFindsNothi
   EXPECT_EQ(Entries(dialog.Combo(1014)), (std::vector<std::string>{""}));
   Enter(dialog, {"2013"});
   EXPECT_TRUE(dialog.isVisible());
-  ASSERT_EQ(messages.Shown().size(), 1u);
-  EXPECT_EQ(messages.Shown()[0].title, "条件確認");
-  EXPECT_EQ(messages.Shown()[0].text, "この条件を満たすファイルは存在しません。");
-  EXPECT_EQ(messages.Shown()[0].owner, static_cast<QWidget*>(&dialog));
+  ExpectOnlyMessage("条件確認", "この条件を満たすファイルは存在しません。", static_cast<QWidget*>(&dialog));
   EXPECT_EQ(noting.waitCursorShown, std::vector<bool>{false});
 }
 
@@ -228,14 +225,10 @@ TEST_F(FileDialogTest, ChoicesAndFiltersComeBackOnReopeningAndTheFiltersSelect) 
   EXPECT_EQ(LoadedNames(), std::vector<std::string>{"140315-080000.csv"});
   EXPECT_EQ(selection.listChoice[kEndHourList], -1);
   CDlg_f_cond again(route);
-  EXPECT_EQ(again.Combo(1009)->currentText().toStdString(), "2014");
-  EXPECT_EQ(again.Combo(1010)->currentText().toStdString(), "3");
-  EXPECT_EQ(again.Combo(1011)->currentText().toStdString(), "15");
-  EXPECT_EQ(again.Combo(1013)->currentText().toStdString(), "0");
-  EXPECT_EQ(again.Combo(1017)->currentText().toStdString(), "");
-  EXPECT_EQ(again.Edit(1019)->text().toStdString(), "PC-01");
-  EXPECT_EQ(again.Edit(1020)->text().toStdString(), "0001");
-  EXPECT_EQ(again.Edit(1021)->text().toStdString(), "屋上");
+  std::vector<std::string> shown;
+  for (const int id : {1009, 1010, 1011, 1013, 1017}) shown.push_back(again.Combo(id)->currentText().toStdString());
+  for (const int id : {1019, 1020, 1021}) shown.push_back(again.Edit(id)->text().toStdString());
+  EXPECT_EQ(shown, (std::vector<std::string>{"2014", "3", "15", "0", "", "PC-01", "0001", "屋上"}));
 }
 
 TEST_F(FileDialogTest, AFilterCp932CannotHoldMatchesNoFileAndTheEditsHold127Bytes) {
@@ -261,9 +254,7 @@ TEST_F(FileDialogTest, AFileTheReaderRefusesIsReportedAloneAndTheSearchGoesOnUnd
   CDlg_f_cond dialog(route);
   Enter(dialog, {"2013"});
   EXPECT_EQ(LoadedNames(), std::vector<std::string>{"130302-110000.csv"});
-  ASSERT_EQ(messages.Shown().size(), 1u);
-  EXPECT_EQ(messages.Shown()[0].title, "ファイル選択異常");
-  EXPECT_EQ(messages.Shown()[0].owner, nullptr);
+  ExpectOnlyMessage("ファイル選択異常", kNotDataFileText, nullptr);
   EXPECT_EQ(noting.waitCursorShown, std::vector<bool>{true});
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -358,6 +349,9 @@ void AnswerFileDialog(const std::string& typed, std::string* shownFolder, bool* 
     *native = !chooser->testOption(QFileDialog::DontUseNativeDialog);
     if (typed.empty()) return chooser->reject();
     chooser->selectFile(QString::fromStdString(typed));
+    QTimer::singleShot(0, [] {  // the dialog's own "file not found" box
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+    });
     static_cast<QDialog*>(chooser)->accept();  // QFileDialog's own checks the choice
     if (chooser->isVisible()) chooser->reject();  // refused: no hang, an empty answer
   });
@@ -371,6 +365,9 @@ TEST_F(FileDialogTest, QtsOwnFileDialogStartsInTheDataFolderAndGivesTheFullPath)
   EXPECT_EQ(ChooseDataFile(nullptr, DayFolder("130302-103000.csv")), path);
   EXPECT_EQ(shown, DayFolder("130302-103000.csv"));
   EXPECT_FALSE(native);
+
+  AnswerFileDialog("130302-999999.csv", &shown, &native);  // no such file: refused
+  EXPECT_EQ(ChooseDataFile(nullptr, DayFolder("130302-103000.csv")), "");
 
   AnswerFileDialog("", &shown, &native);  // two levels missing
   EXPECT_EQ(ChooseDataFile(nullptr, dataFolder() + "/2099/04"), "");
