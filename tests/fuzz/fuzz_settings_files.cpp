@@ -150,12 +150,13 @@ void CheckSameTextsAndDecimals(const Loaded& a, const Loaded& b, bool compareBas
   const Settings& y = b.settings;
   Require(!compareBase || x.baseFolder == y.baseFolder, "the base folder changed on a round");
   Require(x.comment.computerName == y.comment.computerName &&
-              x.comment.unitNumber == y.comment.unitNumber && x.comment.comment == y.comment.comment,
+              x.comment.unitNumber == y.comment.unitNumber &&
+              x.comment.comment == y.comment.comment,
           "a comment text changed on a round");
   const WarningSettings& v = x.warning;
   const WarningSettings& w = y.warning;
-  Require(SameDouble(v.currentLimit, w.currentLimit) && SameDouble(v.averageLimit, w.averageLimit) &&
-              SameDouble(v.hourLimit, w.hourLimit) &&
+  Require(SameDouble(v.currentLimit, w.currentLimit) &&
+              SameDouble(v.averageLimit, w.averageLimit) && SameDouble(v.hourLimit, w.hourLimit) &&
               SameDouble(v.integratedLimit, w.integratedLimit) &&
               SameDouble(v.dayLimit, w.dayLimit) && SameDouble(v.yearLimit, w.yearLimit),
           "a warning limit changed on a round");

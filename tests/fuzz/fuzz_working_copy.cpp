@@ -102,11 +102,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool noteThere = (state & 4) == 0;
   if (noteThere) Put(note, dated);
   const bool datedFolder = !dated.empty() && (state & 32) != 0;
-  if (!dated.empty() && (state & 16) == 0) fs::create_directories(fs::path(dated).parent_path(), ec);
+  const std::string datedFolderPath = dated.empty() ? "" : fs::path(dated).parent_path().string();
+  if (!dated.empty() && (state & 16) == 0) fs::create_directories(datedFolderPath, ec);
   if (datedFolder) {
     fs::create_directories(dated, ec);
   } else if (!dated.empty() && (state & 8) != 0) {
-    fs::create_directories(fs::path(dated).parent_path(), ec);
+    fs::create_directories(datedFolderPath, ec);
     Put(dated, kOldDatedBytes);
   }
   const bool datedBefore = !dated.empty() && IsFile(dated);
