@@ -41,8 +41,11 @@ WorkingCopyCheck CheckWorkingCopy(const std::string& workingPath) {
   const bool readFailed = std::ferror(f) != 0;
   std::fclose(f);
   if (readFailed) return WorkingCopyCheck::Unreadable;
-  return std::strcmp(word, kDataFileVersion) == 0 ? WorkingCopyCheck::Ok
-                                                  : WorkingCopyCheck::Corrupted;
+  // Compared with its length: a NUL is a byte of the word like any other, and
+  // "2.00" followed by zeros (a crash can leave those) is no data file.
+  const bool isVersion = length == static_cast<int>(sizeof kDataFileVersion - 1) &&
+                         std::memcmp(word, kDataFileVersion, sizeof kDataFileVersion - 1) == 0;
+  return isVersion ? WorkingCopyCheck::Ok : WorkingCopyCheck::Corrupted;
 }
 
 bool WriteWorkingTarget(const std::string& workingPath, const std::string& datedPath) {

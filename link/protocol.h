@@ -4,7 +4,9 @@
 // that keeps the sample ring aligned with clock seconds (the gap check). The
 // thread that schedules these exchanges lives in usb_comm.cpp.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "link/unit_link_state.h"
@@ -38,11 +40,56 @@ inline constexpr int kWriteRetryPauseMs = 500;  // before resending after a fail
 // A silence this long during a measurement counts as lost seconds.
 inline constexpr ClockSeconds kSilenceSeconds = 3;
 
+// What an exchange needs of the unit's port: one byte in at a time, a frame
+// out, and the pauses that pace a reception and its retries. The link runs on
+// the serial port; a test can stand a byte source of its own in its place and
+// leave out the waiting.
+class LinkPort {
+ public:
+  virtual ~LinkPort() = default;
+  virtual PortRead ReadByte(std::uint8_t* byte) = 0;
+  virtual bool Write(const std::uint8_t* data, std::size_t size, int* error) = 0;
+  // Waits ms milliseconds; false when the thread is being stopped meanwhile.
+  virtual bool Pause(int ms) = 0;
+};
+
+// The serial port as the link uses it: pauses are the thread's cancellable
+// sleeps, so a stop ends them at once.
+class SerialLinkPort final : public LinkPort {
+ public:
+  SerialLinkPort(SerialPort& port, const Canceller& canceller)
+      : port_(port), canceller_(canceller) {}
+  PortRead ReadByte(std::uint8_t* byte) override { return port_.ReadByte(byte); }
+  bool Write(const std::uint8_t* data, std::size_t size, int* error) override {
+    return port_.Write(data, size, error);
+  }
+  bool Pause(int ms) override { return canceller_.SleepFor(ms); }
+
+ private:
+  SerialPort& port_;
+  const Canceller& canceller_;
+};
+
 // Everything one exchange needs: the shared record, the port, the stop
 // signal of the thread running it and the clock.
 struct LinkContext {
+  // The program's exchange, on the serial port.
+  LinkContext(UnitLinkState& s, SerialPort& serial, const Canceller& c, const Clock& k)
+      : serial_(std::in_place, serial, c), state(s), port(*serial_), canceller(c), clock(k) {}
+  // An exchange on another port.
+  LinkContext(UnitLinkState& s, LinkPort& p, const Canceller& c, const Clock& k)
+      : serial_(std::nullopt), state(s), port(p), canceller(c), clock(k) {}
+  // port may refer to serial_, which a copy would not carry along.
+  LinkContext(const LinkContext&) = delete;
+  LinkContext& operator=(const LinkContext&) = delete;
+
+ private:
+  // Made before port refers to it.
+  std::optional<SerialLinkPort> serial_;
+
+ public:
   UnitLinkState& state;
-  SerialPort& port;
+  LinkPort& port;
   const Canceller& canceller;
   const Clock& clock;
   int lastTracedStatus = -1;   // status byte of the last status trace

@@ -21,6 +21,14 @@ for source in "$here"/tests/fuzz/fuzz_*.cpp; do
 done
 cmake --build "$build" --target "${targets[@]}" -j"$(nproc)" >/dev/null
 
+# The targets that work on files make their scratch folders under TMPDIR: a
+# folder of this run's own, on tmpfs where there is one (file operations are
+# most of their time), removed afterwards even when a target crashed.
+scratch_parent=/dev/shm
+[[ -d $scratch_parent && -w $scratch_parent ]] || scratch_parent="$build"
+scratch="$(mktemp -d "$scratch_parent/velrix-fuzz-XXXXXX")"
+trap 'rm -rf "$scratch"' EXIT
+
 status=0
 for target in "${targets[@]}"; do
   # The run grows a corpus of its own; the repository's seeds stay as they are.
@@ -28,9 +36,9 @@ for target in "${targets[@]}"; do
   mkdir -p "$work"
   seeds="$here/tests/fuzz/corpus/$target"
   log="$build/$target.log"
-  if "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout="$per_input_timeout" \
-      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/$target-" \
-      "$work" "$seeds" >"$log" 2>&1; then
+  if TMPDIR="$scratch" "$build/tests/fuzz/$target" -max_total_time="$seconds" \
+      -timeout="$per_input_timeout" -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$build/$target-" "$work" "$seeds" >"$log" 2>&1; then
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
     echo "fuzz: $target: ok, $runs runs in ${seconds} s"
   else
