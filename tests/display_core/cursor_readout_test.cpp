@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "display/cursor_readout.h"
 #include "display/trend_window.h"
@@ -122,6 +123,100 @@ TEST_F(CursorFixture, NothingIsShownOffTheDataOrWhenItMayNotBe) {
   in.elapsedSeconds = 25;
   EXPECT_TRUE(At(25).shown);
   EXPECT_FALSE(At(26).shown);
+}
+
+TEST_F(CursorFixture, RowsUnitsAndEdgesOfTheReadOut) {
+  // Every row's place and colour; the row's second is the point's last one,
+  // so point 20 still belongs to the file part before slot 20.
+  history->slots[19].power = 1;  // solar low only
+  const CursorReadout r = At(20);
+  ASSERT_EQ(r.rows.size(), 9u);
+  std::vector<int> ys, palettes;
+  for (const PopupRow& row : r.rows) {
+    ys.push_back(row.y);
+    palettes.push_back(row.palette);
+  }
+  EXPECT_EQ(ys, (std::vector<int>{4, 20, 36, 52, 68, 84, 100, 132, 148}));
+  EXPECT_EQ(palettes, (std::vector<int>{7, 1, 9, 7, 7, 7, 0, 0, 3}));
+  EXPECT_EQ(r.rows[6].text, "コメント[地下]");
+  EXPECT_EQ(r.rows[7].text, "バッテリー電圧[正常]");
+
+  // The unit follows the scale's group: 9-13 counts per second, 14 on per minute.
+  in.scale = 9;
+  EXPECT_EQ(At(30).rows[2].text, "現在値[4 CPS] 平均値[2.79 CPS]");
+  in.scale = 13;
+  EXPECT_EQ(At(30).rows[2].text, "現在値[4 CPS] 平均値[2.79 CPS]");
+  in.scale = 14;
+  EXPECT_EQ(At(30).rows[2].text, "現在値[240 CPM] 平均値[167.40 CPM]");
+  in.scale = 10;
+
+  // The mouse on the bound just past the newest point still reads it.
+  in.mouseX = in.window.rightBound;
+  in.mouseY = 300;
+  EXPECT_TRUE(ComputeCursorReadout(in).shown);
+
+  // Once the lead-in is used up, point 0 is a point like any other: it ends
+  // with the lead-in's last second, at the far end of the ring.
+  history->slots[86399].count = 7;
+  history->slots[86399].average = 3.5;
+  in.warmUpConsumed = true;
+  const CursorReadout first = At(0);
+  ASSERT_TRUE(first.shown);
+  EXPECT_EQ(first.rows[2].text, "現在値[7 CPS] 平均値[3.50 CPS]");
+  EXPECT_EQ(At(1).rows[2].text, "現在値[0 CPS] 平均値[2.50 CPS]");
+}
+
+TEST_F(CursorFixture, HourAndMonthSpansReadTheirLevelsAndTheRightAverage) {
+  for (int e = 0; e < 720; ++e) {
+    history->levels[0].meanCount[e] = 1.5;
+    history->levels[2].meanCount[e] = 2.25;
+  }
+  history->levels[0].written = 720;
+  history->levels[2].written = 3;
+  history->slots[9].average = 4.0;
+  history->slots[7199].average = 6.0;
+
+  // The hour span from the start: point 1 ends with slot 9.
+  in.span = 2;
+  in.window = ComputeTrendWindow(2, 3600, 360, 1);
+  in.mouseX = TrendPointX(2, 1) + 1;
+  in.mouseY = 300;
+  const CursorReadout hour = ComputeCursorReadout(in);
+  ASSERT_TRUE(hour.shown);
+  EXPECT_EQ(hour.popupWidth, 320);
+  EXPECT_EQ(hour.rows[2].text, "現在値[1.50 CPS] 平均値[4.00 CPS]");
+
+  // Scrolled on in the live view, point 0 of the hour span is never read.
+  in.fileMode = 0;
+  in.window = ComputeTrendWindow(2, 7200, 720, 0);
+  ASSERT_GT(in.window.offset, 0);
+  in.mouseX = TrendPointX(2, 0);
+  EXPECT_FALSE(ComputeCursorReadout(in).shown);
+  in.fileMode = 1;
+
+  // Thirty days: the level's mean alone, in the narrow pop-up.
+  in.span = 4;
+  in.window = ComputeTrendWindow(4, 3 * 3600, 3, 1);
+  in.mouseX = TrendPointX(4, 2) + 1;
+  const CursorReadout month = ComputeCursorReadout(in);
+  ASSERT_TRUE(month.shown);
+  EXPECT_EQ(month.popupWidth, 260);
+  EXPECT_EQ(month.rows[2].text, "現在値[2.25 CPS]");
+}
+
+TEST_F(CursorFixture, TheAverageWrapsToTheRingsLastSlotAtTheDaysTurn) {
+  // A live minute window a day on: one of its points ends exactly at the
+  // ring's turn, and its average is the ring's last slot.
+  for (int s = 86300; s < 86400; ++s) history->slots[s].average = 8.0;
+  for (int s = 0; s < 40; ++s) history->slots[s].average = 1.0;
+  in.fileMode = 0;
+  in.window = ComputeTrendWindow(0, 86400 + 30, 0, 0);
+  const int k = 86400 - in.window.offsetMod;
+  ASSERT_GT(k, 0);
+  ASSERT_LT(k, in.window.count);
+  const CursorReadout r = At(k);
+  ASSERT_TRUE(r.shown);
+  EXPECT_NE(r.rows[2].text.find("平均値[8.00 CPS]"), std::string::npos) << r.rows[2].text;
 }
 
 }  // namespace

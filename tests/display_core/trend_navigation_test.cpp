@@ -70,6 +70,7 @@ TEST_F(NavigationTest, AReloadShowsTheWindowWithItsLeadInOrAnEmptyWindowPastTheD
   const ClockSeconds start = Local(2013, 3, 2, 0, 0, 0);
   const ClockSeconds end = Local(2013, 3, 4, 0, 0, 0);
   const ClockSeconds w = Local(2013, 3, 3, 0, 0, 0);
+  h->loadFull = true;  // left by an earlier load that filled up
   NavigationReload(*h, s, w, 3600, start, end, dataFolder(), env);
   EXPECT_TRUE(h->warmUpConsumed);
   EXPECT_EQ(h->origin, w);
@@ -77,8 +78,10 @@ TEST_F(NavigationTest, AReloadShowsTheWindowWithItsLeadInOrAnEmptyWindowPastTheD
   EXPECT_EQ(Count(0), 2.0);
   EXPECT_EQ(Count(86399), 1.0);  // the lead-in's last second, before the window
   EXPECT_EQ((std::vector<int>{s.range.startYear, s.range.startMonth, s.range.startDay,
-                              s.range.endDay, s.range.endHour}),
-            (std::vector<int>{2013, 3, 2, 4, 0}));
+                              s.range.startHour, s.range.startMinute, s.range.endYear,
+                              s.range.endMonth, s.range.endDay, s.range.endHour,
+                              s.range.endMinute}),
+            (std::vector<int>{2013, 3, 2, 0, 0, 2013, 3, 4, 0, 0}));
 
   const ClockSeconds past = Local(2013, 3, 5, 0, 0, 0);
   NavigationReload(*h, s, past, 3600, start, end, dataFolder(), env);
