@@ -189,6 +189,10 @@ std::vector<int> DropsOutside(const std::vector<int>& dropped,
 // What a case allows besides an exact record of the unit's frames.
 struct RowExpectations {
   std::vector<std::pair<int, int>> allowedDrops;  // sent-frame index ranges that may be missing
+  // Frames that may be missing anywhere else: on a fast clock a real
+  // scheduling delay of a few milliseconds stands for a late second, and the
+  // link drops a frame it then takes for more than a second early.
+  int maxOtherDrops = 0;
   int maxUnmatched = 0;
   int minMissingRows = 0;
   int maxMissingRows = 0;

@@ -30,7 +30,7 @@ void Terminate(Child& recorder) {
 
 TEST(RecorderLinkFaults, UnplugAndReplugAtTheSamePathKeepsOneFileWithTheGapMarkedMissing) {
   Station station;
-  SharedClock clock("2026-06-01 10:00:00", 10);
+  SharedClock clock("2026-06-01 10:00:00", 5);
   auto first = std::make_unique<sim::SimUnit>(MarkedUnit(clock, station.UnitLink()));
   ASSERT_TRUE(first->Start());
   auto recorder = StartRecorder(station, clock, "recorder.out");
@@ -123,7 +123,7 @@ TEST(RecorderLinkFaults, HalfAMinuteOfSilenceIsRecordedAsMissingSecondsInStepWit
 
 TEST(RecorderLinkFaults, StrayBytesBetweenFramesCostNoSecond) {
   Station station;
-  SharedClock clock("2026-06-01 10:00:00", 10);
+  SharedClock clock("2026-06-01 10:00:00", 5);
   sim::SimConfig config = MarkedUnit(clock, station.UnitLink());
   // Noise that is no command code: skipped by the reader byte by byte.
   config.strayBytes = {0x13, 0xEE, 0x7F, 0x01};
@@ -131,7 +131,7 @@ TEST(RecorderLinkFaults, StrayBytesBetweenFramesCostNoSecond) {
   sim::SimUnit unit(config);
   ASSERT_TRUE(unit.Start());
   auto recorder = StartRecorder(station, clock, "recorder.out");
-  ASSERT_TRUE(WaitUntil([&] { return WorkingRows(station) >= 60; }, kStartSeconds))
+  ASSERT_TRUE(WaitUntil([&] { return WorkingRows(station) >= 40; }, kStartSeconds))
       << recorder->Output();
   const int sentAtStop = Size(unit.CountsSent());
   Terminate(*recorder);
@@ -143,7 +143,7 @@ TEST(RecorderLinkFaults, StrayBytesBetweenFramesCostNoSecond) {
   Matching m;
   EXPECT_EQ(CheckCommitted(station.dataFolder(), sent, expect, &files, &m), "")
       << recorder->Output();
-  EXPECT_GE(m.singles, 58);
+  EXPECT_GE(m.singles, 38);
   EXPECT_EQ(m.merges, 0);
 }
 
