@@ -23,7 +23,9 @@ bool ParseAppOptions(const std::vector<std::string>& args, AppOptions* options,
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
-    if (arg == "--simulate") {
+    if (TakeClockOption(args, &i, &options->clock, error)) {
+      if (!error->empty()) return false;
+    } else if (arg == "--simulate") {
       options->simulate = true;
     } else if (arg == "--program-folder" && hasValue) {
       options->programFolder = args[++i];

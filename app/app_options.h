@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/scaled_clock.h"
+
 namespace velrix {
 
 inline constexpr char kAppProgramName[] = "velrix";
@@ -18,6 +20,9 @@ struct AppOptions {
   bool simulate = false;      // --simulate: run on the in-process simulated unit
   std::string screenshot;     // --screenshot FILE: write the window to a PNG after a while, then close
   int screenshotAfterMs = 0;
+  // The accelerated clock of tests and soak runs (--clock-start, --time-scale,
+  // --clock-anchor-ms); not in the usage, as no user needs it.
+  ClockOptions clock;
 };
 
 // Parses the arguments after the program name (--help and --version are

@@ -53,7 +53,8 @@ int CTenvoApp::Run(int argc, char** argv) {
   UseCNumbers();  // Qt has just adopted the environment's locale
   QApplication::setWindowIcon(QIcon(QPixmap::fromImage(VelrixLogo())));
 
-  auto* view = new CTenvoView(*link_, options);
+  clock_ = MakeScaledClock(options.clock, &error);
+  auto* view = new CTenvoView(*link_, options, nullptr, clock_.get());
   CMainFrame frame(view);
 
   const int signalFd = StopSignalDescriptor();

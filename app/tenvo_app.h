@@ -9,6 +9,7 @@
 #include "app/app_options.h"
 #include "app/tenvo_doc.h"
 #include "link/unit_link_state.h"
+#include "platform/scaled_clock.h"
 
 namespace velrix {
 
@@ -26,6 +27,9 @@ class CTenvoApp {
   // The one record the link threads share with the view, alive as long as
   // the program.
   std::unique_ptr<UnitLinkState> link_ = std::make_unique<UnitLinkState>();
+  // The accelerated clock when the command line asks for one; it outlives
+  // the view and the link threads that read it.
+  std::unique_ptr<ScaledClock> clock_;
 };
 
 }  // namespace velrix

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -19,6 +20,7 @@
 #include "display/ui/trend_info.h"
 #include "display/ui/trend_painter.h"
 #include "link/port_names.h"
+#include "platform/scaled_clock.h"
 #include "platform/system_info.h"
 #include "settings/settings_files.h"
 #include "sim/sim_unit.h"
@@ -55,8 +57,9 @@ constexpr ButtonPlace kPowerButtonPlaces[] = {
 
 // The simulated unit of --simulate: a quiet background with Poisson counts,
 // about 0.1 μSv/h on the shipped table.
-sim::SimConfig SimulatedUnitConfig() {
+sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
   sim::SimConfig config;
+  config.clock = clock;
   config.counts.kind = sim::CountSource::Kind::Random;
   config.counts.mean = 0.25;
   config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
@@ -120,8 +123,10 @@ void CTenvoView::StartUp() {
 
   // Last, the link: the simulated unit first when asked for, then the
   // supervisor that finds the unit and starts the communication thread.
+  // An accelerated clock paces the simulated unit and the link's pauses too.
+  const auto* scaled = dynamic_cast<const ScaledClock*>(&clock_);
   if (options_.simulate) {
-    simUnit_ = std::make_unique<sim::SimUnit>(SimulatedUnitConfig());
+    simUnit_ = std::make_unique<sim::SimUnit>(SimulatedUnitConfig(scaled));
     std::string error;
     if (simUnit_->Start(&error)) {
       linkConfig_.overridePort = simUnit_->DevicePath();
@@ -132,6 +137,7 @@ void CTenvoView::StartUp() {
     linkConfig_.overridePort = options_.port;
   }
   linkConfig_.clock = &clock_;
+  linkConfig_.timeScale = scaled != nullptr ? scaled->Scale() : 1;
   supervisor_ = std::make_unique<LinkSupervisor>(link_, linkConfig_);
   StartLinkThreads(*supervisor_);
 }
@@ -190,7 +196,9 @@ void CTenvoView::FirstPaint() {
   cycleTimer_ = new QTimer(this);
   cycleTimer_->setTimerType(Qt::PreciseTimer);
   connect(cycleTimer_, &QTimer::timeout, this, [this] { CycleTick(ctx_); });
-  cycleTimer_->start(kCycleTimerMs);
+  // Two ticks to the clock's second, also when an accelerated clock runs.
+  const auto* scaled = dynamic_cast<const ScaledClock*>(&clock_);
+  cycleTimer_->start(std::max(1, kCycleTimerMs / (scaled != nullptr ? scaled->Scale() : 1)));
   CreateButtons();
 }
 

@@ -104,12 +104,16 @@ int CheckBeforeWrite(DataFileWriter& writer, const DataFileEnv& env) {
   return 1;
 }
 
-// Step 5: open for appending, 31 attempts 100 ms apart.
-std::FILE* OpenForAppend(DataFileWriter& writer, const DataFileEnv& env) {
+// Step 5: open for appending, 31 attempts 100 ms apart. *lengthBefore gets
+// the working copy's length before this append (-1 when it cannot be told).
+std::FILE* OpenForAppend(DataFileWriter& writer, const DataFileEnv& env, long* lengthBefore) {
   for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
     if (attempt > 0) std::this_thread::sleep_for(kAppendRetryPause);
     std::FILE* f = std::fopen(writer.workingPath.c_str(), "ab");
-    if (f != nullptr) return f;
+    if (f != nullptr) {
+      *lengthBefore = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+      return f;
+    }
   }
   FailWithMessage(writer, env, kWriteFailed);
   return nullptr;
@@ -117,9 +121,17 @@ std::FILE* OpenForAppend(DataFileWriter& writer, const DataFileEnv& env) {
 
 // Closes a file that rows were written to; a failed write or close is the
 // same failure as a file that cannot be opened: the row did not reach it.
-int FinishAppend(DataFileWriter& writer, const DataFileEnv& env, std::FILE* f, bool written) {
+// Part of it may have (a full disk takes what fits): the working copy is cut
+// back to its last whole row, or the next start would recover the torn row
+// into the dated file.
+int FinishAppend(DataFileWriter& writer, const DataFileEnv& env, std::FILE* f, bool written,
+                 long lengthBefore) {
   const bool closed = std::fclose(f) == 0;
   if (written && closed) return 0;
+  if (lengthBefore >= 0) {
+    std::error_code ec;
+    std::filesystem::resize_file(writer.workingPath, static_cast<std::uintmax_t>(lengthBefore), ec);
+  }
   FailWithMessage(writer, env, kWriteFailed);
   return 1;
 }
@@ -128,13 +140,14 @@ int FinishAppend(DataFileWriter& writer, const DataFileEnv& env, std::FILE* f, b
 int FillRestOfDay(DataFileWriter& writer, const DataFileEnv& env, std::uint8_t missing,
                   std::uint8_t power) {
   if (CheckBeforeWrite(writer, env) != 0) return 1;
-  std::FILE* f = OpenForAppend(writer, env);
+  long lengthBefore = -1;
+  std::FILE* f = OpenForAppend(writer, env, &lengthBefore);
   if (f == nullptr) return 1;
   bool written = true;
   for (int s = writer.slot; s < kSecondsPerDay && written; ++s) {
     written = WriteRow(f, s, 0.0, missing, power);
   }
-  return FinishAppend(writer, env, f, written);
+  return FinishAppend(writer, env, f, written, lengthBefore);
 }
 
 }  // namespace
@@ -261,7 +274,8 @@ int AppendDataRow(DataFileWriter& writer, const DataFileEnv& env, double count,
   // 4.
   if (CheckBeforeWrite(writer, env) != 0) return 1;
   // 5.
-  std::FILE* f = OpenForAppend(writer, env);
+  long lengthBefore = -1;
+  std::FILE* f = OpenForAppend(writer, env, &lengthBefore);
   if (f == nullptr) return 1;
   // 6.
   bool written = true;
@@ -276,7 +290,7 @@ int AppendDataRow(DataFileWriter& writer, const DataFileEnv& env, double count,
     ++writer.slot;
   }
   // 7.
-  return FinishAppend(writer, env, f, written);
+  return FinishAppend(writer, env, f, written, lengthBefore);
 }
 
 int CommitDataFile(DataFileWriter& writer) {

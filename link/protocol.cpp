@@ -242,7 +242,7 @@ Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode) {
         break;
     }
     ++ctx.interBytePauses;
-    if (!ctx.port.Pause(kInterBytePauseMs)) return {};
+    if (!ctx.Pause(kInterBytePauseMs)) return {};
   }
 }
 
@@ -272,7 +272,7 @@ Reply SendCommand(LinkContext& ctx, std::uint8_t code, const std::vector<std::ui
         s.linkStatus.store(kLinkRetriesExhausted);
         return {};
       }
-      if (!ctx.port.Pause(kReplyRetryPauseMs)) return {};
+      if (!ctx.Pause(kReplyRetryPauseMs)) return {};
     } else {
       if (ctx.Stopping()) return {};
       TraceF(kSendErrorTrace, error, error);
@@ -283,7 +283,7 @@ Reply SendCommand(LinkContext& ctx, std::uint8_t code, const std::vector<std::ui
         s.linkStatus.store(kLinkRetriesExhausted);
         return {};
       }
-      if (!ctx.port.Pause(kWriteRetryPauseMs)) return {};
+      if (!ctx.Pause(kWriteRetryPauseMs)) return {};
     }
     s.lastRetryTime.store(ctx.Now());
     const int retries = s.commandRetries.fetch_add(1) + 1;

@@ -94,8 +94,17 @@ struct LinkContext {
   const Clock& clock;
   int lastTracedStatus = -1;   // status byte of the last status trace
   int interBytePauses = 0;     // pauses taken between bytes, kept for diagnosis
+  // How many times faster than real time the clock runs (an accelerated test
+  // clock): the pauses that pace the exchange shrink with it, so the link
+  // keeps up with a unit that sends as many frames a real second. Read and
+  // write time-outs stay real.
+  int timeScale = 1;
 
   ClockSeconds Now() const { return clock.Now(); }
+  // Waits a pacing pause on the port; false when the thread is being stopped.
+  bool Pause(int ms) const {
+    return port.Pause(timeScale > 1 ? (ms + timeScale - 1) / timeScale : ms);
+  }
   bool Stopping() const { return canceller.Cancelled(); }
 };
 

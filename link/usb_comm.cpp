@@ -45,14 +45,14 @@ bool Handshake(LinkContext& ctx, bool* countingStarted) {
     if (ctx.Stopping()) return false;
     if (s.responseError.load() == 1) {
       s.activityCount.fetch_add(1);
-      if (!ctx.canceller.SleepFor(kHandshakeRetryPauseMs)) return false;
+      if (!ctx.Pause(kHandshakeRetryPauseMs)) return false;
       continue;
     }
     SendCommand(ctx, kCodeGetBuzzer, {});
     if (ctx.Stopping()) return false;
     if (s.echoConfirmed.load() != 1) {
       s.activityCount.fetch_add(1);
-      if (!ctx.canceller.SleepFor(kHandshakeRetryPauseMs)) return false;
+      if (!ctx.Pause(kHandshakeRetryPauseMs)) return false;
       continue;
     }
     break;
@@ -168,7 +168,7 @@ void RunMainLoop(LinkContext& ctx, bool countingStarted) {
   UnitLinkState& s = ctx.state;
   for (;;) {
     s.activityCount.fetch_add(1);
-    if (!ctx.canceller.SleepFor(kLoopPauseMs)) return;
+    if (!ctx.Pause(kLoopPauseMs)) return;
     if (!StartCountingIfDue(ctx, &countingStarted)) continue;
     if (!StopCountingIfDue(ctx, &countingStarted)) continue;
     SendBuzzerSetting(ctx);
@@ -194,6 +194,7 @@ struct CommThread::Impl {
     }
     port.Configure();
     LinkContext ctx{state, port, canceller, clock};
+    ctx.timeScale = config.timeScale;
     bool countingStarted = false;
     if (Handshake(ctx, &countingStarted)) RunMainLoop(ctx, countingStarted);
     port.Close();

@@ -17,6 +17,7 @@ struct LinkConfig {
   std::string devRoot = "/dev";     // where port device nodes live
   std::string overridePort;         // a device named with --port: the one detected port while it exists
   const Clock* clock = nullptr;     // clock seconds for the gap check; nullptr = system clock
+  int timeScale = 1;                // > 1 with an accelerated clock: pacing pauses shrink
 };
 
 // One running communication thread. Stop() closes the port and cancels every

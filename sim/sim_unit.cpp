@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/pty.h"
+#include "platform/scaled_clock.h"
 #include "sim/sim_protocol.h"
 
 namespace velrix::sim {
@@ -100,6 +101,16 @@ struct SimUnit::Impl {
   long tick = 0;
   std::int64_t extraDueMs = -1;
   long framesSent = 0;
+
+  // The unit's clock in milliseconds since 1970, and a span of it in real
+  // milliseconds.
+  std::int64_t ClockMs() const {
+    return config.clock != nullptr ? config.clock->NowMs() : WallClockMs();
+  }
+  std::int64_t RealMs(std::int64_t clockMs) const {
+    return config.clock != nullptr ? config.clock->RealSpanMs(clockMs) : clockMs;
+  }
+  int Scale() const { return config.clock != nullptr ? config.clock->Scale() : 1; }
 
   bool MakeLink(std::string* error);
   void RemoveLink();
@@ -223,7 +234,7 @@ void SimUnit::Impl::SendDueReplies() {
       reply = AnswerCommand(frame, &unit);
       if (!wasCounting && unit.counting) {
         // The first frame follows the next change of the wall-clock second.
-        lastSecond = WallClockMs() / 1000;
+        lastSecond = ClockMs() / 1000;
         tick = 0;
       }
       if (!unit.counting) extraDueMs = -1;
@@ -254,7 +265,7 @@ void SimUnit::Impl::TickCounting() {
     extraDueMs = -1;
     return;
   }
-  const std::int64_t nowMs = WallClockMs();
+  const std::int64_t nowMs = ClockMs();
   const std::int64_t second = nowMs / 1000;
   if (second != lastSecond && nowMs % 1000 >= kFrameOffsetMs) {
     lastSecond = second;
@@ -300,8 +311,9 @@ int SimUnit::Impl::NextWaitMs(SteadyClock::time_point started, std::size_t nextC
         wait, std::chrono::duration_cast<milliseconds>(pending.front().due - now).count());
   }
   if (nextChange < schedule.size()) {
+    // The schedule counts the unit's seconds.
     const auto at = started + std::chrono::duration_cast<SteadyClock::duration>(
-                                  std::chrono::duration<double>(schedule[nextChange].at));
+                                  std::chrono::duration<double>(schedule[nextChange].at / Scale()));
     wait = std::min<std::int64_t>(wait, std::chrono::duration_cast<milliseconds>(at - now).count());
   }
   bool counting;
@@ -310,11 +322,11 @@ int SimUnit::Impl::NextWaitMs(SteadyClock::time_point started, std::size_t nextC
     counting = unit.counting;
   }
   if (counting) {
-    const std::int64_t nowMs = WallClockMs();
+    const std::int64_t nowMs = ClockMs();
     const std::int64_t second = nowMs / 1000;
     const std::int64_t target = (second == lastSecond ? second + 1 : second) * 1000 + kFrameOffsetMs;
-    wait = std::min(wait, target - nowMs);
-    if (extraDueMs >= 0) wait = std::min(wait, extraDueMs - nowMs);
+    wait = std::min(wait, RealMs(target - nowMs));
+    if (extraDueMs >= 0) wait = std::min(wait, RealMs(extraDueMs - nowMs));
   }
   // Never a zero wait: whatever is due was handled just before, and a
   // millisecond keeps a late clock from turning the loop into a spin.
@@ -330,7 +342,8 @@ void SimUnit::Impl::Run() {
   bool hungUp = false;
 
   while (!stopWanted.load()) {
-    const double elapsed = std::chrono::duration<double>(SteadyClock::now() - started).count();
+    const double elapsed =
+        std::chrono::duration<double>(SteadyClock::now() - started).count() * Scale();
     if (ApplyDueChanges(elapsed, &nextChange, schedule)) {
       hungUp = true;
       break;

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace velrix {
+class ScaledClock;
+}
+
 namespace velrix::sim {
 
 // Where the counts of the once-a-second frames come from.
@@ -58,6 +62,12 @@ struct SimConfig {
   // If not empty, a symbolic link at this path points at the slave side, so
   // that a later unit can be "plugged in" at the same name.
   std::string linkPath;
+
+  // The unit's clock, for runs faster than real time: its seconds pace the
+  // count frames and the schedule. nullptr = the machine's clock. Reply
+  // delays and the write time-out stay real milliseconds. Must outlive the
+  // unit.
+  const ScaledClock* clock = nullptr;
 };
 
 // One byte sequence on the wire, in the order it crossed.

@@ -5,11 +5,16 @@
 // application would show on standard error, and ends on SIGTERM or SIGINT
 // with a commit, so the dated file holds every second recorded.
 //
-//   velrix-recorder [--port DEVICE] [--program-folder DIR] | --help | --version
+//   velrix-recorder [--simulate | --port DEVICE] [--program-folder DIR] | --help | --version
+//
+// Tests and soak runs may also give the accelerated clock's options
+// (platform/scaled_clock.h); they are not for users and --help omits them.
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,10 +32,12 @@
 #include "platform/clock.h"
 #include "platform/command_line.h"
 #include "platform/program_folder.h"
+#include "platform/scaled_clock.h"
 #include "platform/system_info.h"
 #include "platform/user_messages.h"
 #include "settings/settings.h"
 #include "settings/settings_files.h"
+#include "sim/sim_unit.h"
 
 namespace velrix {
 namespace {
@@ -38,6 +45,7 @@ namespace {
 constexpr char kProgramName[] = "velrix-recorder";
 constexpr char kUsage[] =
     "usage: velrix-recorder [--port DEVICE] [--program-folder DIR]\n"
+    "  --simulate            record from the simulated unit; no hardware needed\n"
     "  --port DEVICE         the unit's serial device (default: search the USB bus)\n"
     "  --program-folder DIR  settings, conversion table and working copy\n"
     "                        (default: the folder of this program; when installed,\n"
@@ -76,6 +84,8 @@ class HeadlessView final : public MeasurementView {
 struct Options {
   std::string port;
   std::string programFolder;
+  bool simulate = false;
+  ClockOptions clock;
 };
 
 // The arguments after the program's name; --help and --version are answered
@@ -83,12 +93,20 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if ((arg == "--port" || arg == "--program-folder") && i + 1 < args.size()) {
+    if (TakeClockOption(args, &i, &options->clock, error)) {
+      if (!error->empty()) return false;
+    } else if (arg == "--simulate") {
+      options->simulate = true;
+    } else if ((arg == "--port" || arg == "--program-folder") && i + 1 < args.size()) {
       (arg == "--port" ? options->port : options->programFolder) = args[++i];
     } else {
       *error = "unknown or incomplete argument: " + arg;
       return false;
     }
+  }
+  if (options->simulate && !options->port.empty()) {
+    *error = "--simulate and --port name two different units; give one of them";
+    return false;
   }
   return true;
 }
@@ -100,10 +118,24 @@ void SleepUntil(std::chrono::steady_clock::time_point deadline) {
   }
 }
 
+// The simulated unit of --simulate: a quiet background with Poisson counts.
+sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
+  sim::SimConfig config;
+  config.counts.kind = sim::CountSource::Kind::Random;
+  config.counts.mean = 0.25;
+  config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
+  config.clock = clock;
+  return config;
+}
+
 int Run(const Options& options) {
   StderrMessages messages;
   HeadlessView view;
-  const Clock& clock = DefaultClock();
+  std::string clockError;
+  const std::unique_ptr<ScaledClock> scaledClock = MakeScaledClock(options.clock, &clockError);
+  const Clock& clock = scaledClock ? static_cast<const Clock&>(*scaledClock) : DefaultClock();
+  const int timeScale = scaledClock ? scaledClock->Scale() : 1;
+  if (!clockError.empty()) std::fprintf(stderr, "%s: %s\n", kProgramName, clockError.c_str());
 
   // Rows a killed predecessor left uncommitted go to their dated file first.
   // The note names the dated file only until the recovery commits it, so it
@@ -124,6 +156,19 @@ int Run(const Options& options) {
 
   LinkConfig config;
   config.overridePort = options.port;
+  config.clock = &clock;
+  config.timeScale = timeScale;
+  std::unique_ptr<sim::SimUnit> simUnit;
+  if (options.simulate) {
+    simUnit = std::make_unique<sim::SimUnit>(SimulatedUnitConfig(scaledClock.get()));
+    std::string error;
+    if (simUnit->Start(&error)) {
+      config.overridePort = simUnit->DevicePath();
+    } else {
+      std::fprintf(stderr, "%s: the simulated unit could not be started: %s\n", kProgramName,
+                   error.c_str());
+    }
+  }
   LinkSupervisor supervisor(*link, config);
   if (StartLinkThreads(supervisor) != 0) {
     std::fprintf(stderr, "%s: the link thread could not be started\n", kProgramName);
@@ -138,9 +183,12 @@ int Run(const Options& options) {
 
   int exitCode = kExitOk;
   std::string announced;
+  // The cycle keeps two ticks to the clock's second, however fast it runs.
+  const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      kCyclePeriod) / timeScale;
   auto next = std::chrono::steady_clock::now();
   while (stopRequested == 0) {
-    next += kCyclePeriod;
+    next += period;
     CycleTick(ctx);
     if (view.refreshPosted) {
       view.refreshPosted = false;
@@ -164,6 +212,7 @@ int Run(const Options& options) {
 
   StopMeasurementAtExit(ctx);
   supervisor.Stop();
+  if (simUnit) simUnit->Stop();
   return exitCode;
 }
 
