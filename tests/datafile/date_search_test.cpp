@@ -53,6 +53,14 @@ TEST(Conditions, TheFirstFailingFieldGivesItsMessage) {
   EXPECT_EQ(Refusal({"2013", "3", "2", "10", "", "2013", "3", "2", "9"}).title, "終了時異常");
   EXPECT_EQ(Refusal({"2013", "3", "2", "10", "30", "2013", "3", "2", "10", "29"}).text,
             "終了分は、開始分以上を設定してください。");
+  EXPECT_EQ(Refusal({"2013", "3", "2", "10", "30", "2013", "3", "2", "11", "60"}).title,
+            "終了分異常");
+  // Each end field's own bounds are allowed.
+  ConditionRange r;
+  ConditionFailure failure;
+  EXPECT_TRUE(CompleteConditions({"2013", "1", "1", "0", "0", "2030", "1", "31", "23", "59"}, &r,
+                                 &failure))
+      << failure.title;
   // A later end month in a later year is fine; a range check still applies.
   EXPECT_EQ(Refusal({"2013", "4", "", "", "", "2014", "13"}).text, "月は、1～12を設定してください。");
 }
@@ -67,6 +75,12 @@ TEST(Conditions, ADayFoldersNamesAreTakenByDateAndMinuteNotSecond) {
   EXPECT_FALSE(CandidateName(".30302-103000.csv", 2013, 3, 2, 0, 0, 24, 60));
   EXPECT_FALSE(CandidateName("130302-103000.csv~", 2013, 3, 2, 0, 0, 24, 60));
   EXPECT_FALSE(CandidateName("130302_103000.csv", 2013, 3, 2, 0, 0, 24, 60));
+  EXPECT_FALSE(CandidateName("130402-103000.csv", 2013, 3, 2, 0, 0, 24, 60));  // another month
+  EXPECT_FALSE(CandidateName("130302-093000.csv", 2013, 3, 2, 10, 30, 12, 0));  // hour before
+  EXPECT_FALSE(CandidateName("130302-123000.csv", 2013, 3, 2, 10, 30, 12, 0));  // minute after
+  EXPECT_FALSE(CandidateName("130302-133000.csv", 2013, 3, 2, 10, 30, 12, 0));  // hour after
+  EXPECT_TRUE(CandidateName("190909-195959.csv", 2019, 9, 9, 0, 0, 24, 60));
+  EXPECT_TRUE(CandidateName("991231-000000.csv", 2099, 12, 31, 0, 0, 24, 60));
 }
 
 class SearchTest : public ReaderTest {
@@ -132,6 +146,33 @@ TEST_F(SearchTest, TheSearchStopsWhenTheHistoryIsFull) {
   EXPECT_EQ(SearchDates(*h, {dataFolder(), ""}, range, env), 3);
   ForEachCandidate({dataFolder(), ""}, range, [&](const std::string&) { return ++offered < 2; });
   EXPECT_EQ(offered, 2);
+}
+
+TEST_F(SearchTest, OnlyTheFirstAndLastDatesOfTheRangeAreCutByTheTime) {
+  for (const char* name : {"130310-130000.csv", "130315-110000.csv", "130320-080000.csv",
+                           "130425-080000.csv", "130505-080000.csv", "130510-070000.csv",
+                           "130520-080000.csv"}) {
+    Write({name, -1, {1.0}});
+  }
+  ConditionRange range;
+  range.startYear = range.endYear = 2013;
+  range.startMonth = 3;
+  range.startDay = 15;
+  range.startHour = 12;
+  range.endMonth = 5;
+  range.endDay = 10;
+  range.endHour = 6;
+  EXPECT_EQ(Search(range), 3);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"130320-080000.csv", "130425-080000.csv",
+                                                "130505-080000.csv"}));
+  // A second search starts from an empty history.
+  range.startMonth = range.endMonth = 4;
+  range.startDay = 1;
+  range.startHour = 0;
+  range.endDay = 30;
+  range.endHour = 24;
+  EXPECT_EQ(Search(range), 1);
+  EXPECT_EQ(Names(), std::vector<std::string>{"130425-080000.csv"});
 }
 
 TEST(SpanFit, TheFirstSpanLongerThanTheLoadedSeconds) {
