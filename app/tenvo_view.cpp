@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "app/command_ids.h"
@@ -19,6 +21,7 @@
 #include "display/ui/trend_info.h"
 #include "display/ui/trend_painter.h"
 #include "link/port_names.h"
+#include "platform/c_format.h"
 #include "platform/system_info.h"
 #include "settings/settings_files.h"
 #include "sim/sim_unit.h"
@@ -61,6 +64,17 @@ sim::SimConfig SimulatedUnitConfig() {
   config.counts.mean = 0.25;
   config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
   return config;
+}
+
+// Start-up is timed to the window's first paint: with VELRIX_FIRST_PAINT_STAMP
+// set, that paint prints the monotonic clock's seconds on standard error, for
+// a caller that read the same clock before starting the program.
+void StampFirstPaint() {
+  if (std::getenv("VELRIX_FIRST_PAINT_STAMP") == nullptr) return;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  std::fputs(CFormatString("first paint %.6f\n", seconds).c_str(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace
@@ -198,15 +212,18 @@ void CTenvoView::paintEvent(QPaintEvent*) {
   // Every paint runs on the GUI thread, so a paint that finds the busy flag
   // set was entered from inside a drawing (a nested event loop): waiting for
   // the flag would wait for ever. It shows the canvas as it stands instead.
+  bool first = false;
   if (!busy_ && !canvasFresh_) {
     busy_ = true;
-    if (!firstPaintDone_) FirstPaint();
+    first = !firstPaintDone_;
+    if (first) FirstPaint();
     RenderCanvas();
     busy_ = false;
   }
   canvasFresh_ = false;
   QPainter screen(this);
   screen.drawImage(0, 0, canvas_);
+  if (first) StampFirstPaint();
 }
 
 void CTenvoView::RenderCanvas() {
