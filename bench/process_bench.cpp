@@ -33,6 +33,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -223,14 +224,17 @@ int LineCount(const std::string& path) {
                                       std::istreambuf_iterator<char>(), '\n'));
 }
 
-// User plus system clock ticks of all the process's threads, or nothing when
-// the process is gone. The command name in parentheses may hold spaces, so
-// the fields are counted from its closing parenthesis.
-std::optional<long long> CpuTicks(pid_t pid) {
+// User plus system clock ticks of all the process's threads (or of one
+// thread, given its task folder), or nothing when it is gone. The command
+// name in parentheses may hold spaces, so the fields are counted from its
+// closing parenthesis.
+std::optional<long long> CpuTicks(const std::string& procFolder, std::string* name = nullptr) {
   std::string stat;
-  if (!ReadText("/proc/" + std::to_string(pid) + "/stat", &stat)) return std::nullopt;
+  if (!ReadText(procFolder + "/stat", &stat)) return std::nullopt;
+  const std::size_t open = stat.find('(');
   const std::size_t close = stat.rfind(')');
-  if (close == std::string::npos) return std::nullopt;
+  if (open == std::string::npos || close == std::string::npos || close < open) return std::nullopt;
+  if (name != nullptr) *name = stat.substr(open + 1, close - open - 1);
   std::istringstream fields(stat.substr(close + 2));
   std::string field;
   long long utime = 0, stime = 0;
@@ -241,6 +245,26 @@ std::optional<long long> CpuTicks(pid_t pid) {
   }
   if (!fields) return std::nullopt;
   return utime + stime;
+}
+
+std::optional<long long> CpuTicks(pid_t pid) { return CpuTicks("/proc/" + std::to_string(pid)); }
+
+// Clock ticks of each live thread, by thread id, with its name.
+struct ThreadTicks {
+  std::string name;
+  long long ticks = 0;
+};
+std::map<std::string, ThreadTicks> TicksByThread(pid_t pid) {
+  std::map<std::string, ThreadTicks> threads;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    ThreadTicks t;
+    if (const auto ticks = CpuTicks(entry.path().string(), &t.name)) {
+      t.ticks = *ticks;
+      threads[entry.path().filename().string()] = t;
+    }
+  }
+  return threads;
 }
 
 // A "Name:   1234 kB" line of /proc/<pid>/status, in kB; -1 when absent.
@@ -283,6 +307,7 @@ struct Usage {
   long long threads = 0;
   double wakeupsPerSecond = 0;
   int rows = 0;
+  std::string busiestThreads;  // "name 0.12 %, ..." for threads that used the CPU
 };
 
 // Watches a running process for the given seconds; rows are counted in the
@@ -292,6 +317,7 @@ bool Watch(Process& process, double seconds, const std::string& workingCopy, Usa
   const long long ticksPerSecond = sysconf(_SC_CLK_TCK);
   const int rowsBefore = LineCount(workingCopy);
   const long long switchesBefore = ThreadSwitches(process.pid());
+  const std::map<std::string, ThreadTicks> threadsBefore = TicksByThread(process.pid());
   const std::optional<long long> ticksBefore = CpuTicks(process.pid());
   const auto from = SteadyClock::now();
   double rssSum = 0;
@@ -311,6 +337,7 @@ bool Watch(Process& process, double seconds, const std::string& workingCopy, Usa
     lastRss = rss;
   }
   const std::optional<long long> ticksAfter = CpuTicks(process.pid());
+  const std::map<std::string, ThreadTicks> threadsAfter = TicksByThread(process.pid());
   const double elapsed = SecondsSince(from);
   const std::string status = ProcStatus(process.pid());
   if (!ticksBefore || !ticksAfter || status.empty()) {
@@ -328,6 +355,23 @@ bool Watch(Process& process, double seconds, const std::string& workingCopy, Usa
   usage->wakeupsPerSecond =
       static_cast<double>(std::max(0LL, ThreadSwitches(process.pid()) - switchesBefore)) / elapsed;
   usage->rows = LineCount(workingCopy) - rowsBefore;
+  // Threads that lived through the whole stretch; one started meanwhile
+  // counts from zero.
+  std::vector<std::pair<long long, std::string>> used;
+  for (const auto& [tid, after] : threadsAfter) {
+    const auto before = threadsBefore.find(tid);
+    const long long ticks = after.ticks - (before != threadsBefore.end() ? before->second.ticks : 0);
+    if (ticks > 0) {
+      used.emplace_back(ticks, tid == std::to_string(process.pid()) ? after.name + " (main)"
+                                                                      : after.name);
+    }
+  }
+  std::sort(used.rbegin(), used.rend());
+  for (const auto& [ticks, name] : used) {
+    usage->busiestThreads += CFormatString(
+        "%s%s %.3f %%", usage->busiestThreads.empty() ? "" : ", ", name.c_str(),
+        100.0 * static_cast<double>(ticks) / static_cast<double>(ticksPerSecond) / elapsed);
+  }
   return true;
 }
 
@@ -350,6 +394,9 @@ void PrintUsage(const std::string& what, const Usage& u, bool windowShown) {
                            u.wakeupsPerSecond)
                  .c_str(),
              stdout);
+  if (!u.busiestThreads.empty()) {
+    std::fputs(CFormatString("  by thread %s\n", u.busiestThreads.c_str()).c_str(), stdout);
+  }
   if (windowShown) {
     std::fputs(CFormatString("  target    %.1f %% of one core: %s; %.0f MiB resident: %s\n",
                              kTargetCorePercent, Verdict(u.corePercent <= kTargetCorePercent),
