@@ -4,6 +4,7 @@
 #include <QPolygon>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace velrix {
@@ -112,6 +113,21 @@ void GdiLine(QPainter& p, int x1, int y1, int x2, int y2, const QPen& pen) {
   // lines leave out whichever end has the larger coordinate, which leaves
   // notches in box corners and gaps at the low points of the average line.
   if (x1 == x2 && y1 == y2) return;
+  QPen square = pen;
+  square.setWidth(1);
+  square.setCapStyle(Qt::SquareCap);
+  p.setPen(square);
+  // A level or upright line (the boxes, the grid, the axes: most lines of a
+  // repaint) covers a run of whole pixels; one filled rectangle sets the
+  // same pixels as the points would, at a fraction of the cost.
+  if ((x1 == x2 || y1 == y2) && square.style() == Qt::SolidLine) {
+    const int lastX = x2 == x1 ? x1 : x2 - (x1 < x2 ? 1 : -1);
+    const int lastY = y2 == y1 ? y1 : y2 - (y1 < y2 ? 1 : -1);
+    p.fillRect(QRect(QPoint(std::min(x1, lastX), std::min(y1, lastY)),
+                     QPoint(std::max(x1, lastX), std::max(y1, lastY))),
+               square.brush());
+    return;
+  }
   const int dx = std::abs(x2 - x1);
   const int dy = -std::abs(y2 - y1);
   const int sx = x1 < x2 ? 1 : -1;
@@ -132,10 +148,6 @@ void GdiLine(QPainter& p, int x1, int y1, int x2, int y2, const QPen& pen) {
       y += sy;
     }
   }
-  QPen square = pen;
-  square.setWidth(1);
-  square.setCapStyle(Qt::SquareCap);
-  p.setPen(square);
   p.drawPoints(points.constData(), static_cast<int>(points.size()));
 }
 
@@ -144,7 +156,11 @@ void GdiDottedLine(QPainter& p, int x1, int y1, int x2, int y2, const QColor& co
   const int dx = x2 > x1 ? 1 : (x2 < x1 ? -1 : 0);
   const int dy = y2 > y1 ? 1 : (y2 < y1 ? -1 : 0);
   const int steps = std::max(std::abs(x2 - x1), std::abs(y2 - y1));
-  for (int i = 0; i < steps; i += 2) p.drawPoint(x1 + dx * i, y1 + dy * i);
+  // One call for all the dots: the grid has hundreds, and each call of its
+  // own costs far more than the pixel it sets.
+  QVarLengthArray<QPoint, 512> dots;
+  for (int i = 0; i < steps; i += 2) dots.append(QPoint(x1 + dx * i, y1 + dy * i));
+  p.drawPoints(dots.constData(), static_cast<int>(dots.size()));
 }
 
 void GdiText(QPainter& p, const DisplayTools& t, int font, int x, int y, const std::string& utf8,
