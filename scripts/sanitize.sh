@@ -62,8 +62,9 @@ in_folder() {
   (cd "$1" && shift && "$@")
 }
 
-# The regular expression that matches exactly the discovered tests of the
-# given programs (anchored, every test name escaped).
+# The regular expression that picks the discovered tests of the given
+# programs by their suites (a suite belongs to one program; the names are
+# escaped). Suites keep it short however many tests there are.
 tests_of() {
   local build="$1" program file
   shift
@@ -73,8 +74,8 @@ tests_of() {
       echo "sanitize: no test list for $program in $build" >&2
       return 1
     fi
-    sed -n 's/^ *add_test( *\[=\[\([^]]*\)\]=\].*/\1/p' "$file"
-  done | sed 's/[][\\.^$*+?(){}|]/\\&/g' | paste -sd'|' | sed 's/^/^(/; s/$/)$/'
+    sed -n 's/^ *add_test( *\[=\[\([^].]*\)\..*/\1/p' "$file"
+  done | sort -u | sed 's/[][\\.^$*+?(){}|]/\\&/g' | paste -sd'|' | sed 's/^/^(/; s/$/)\\./'
 }
 
 # Each step ends the run of its build when it fails (the callers test the
