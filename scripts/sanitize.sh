@@ -57,6 +57,18 @@ configure() {
     -DVELRIX_SANITIZE="$2" >/dev/null
 }
 
+# build FOLDER [TARGET...]: builds the targets (all without any), printing
+# only the warnings and errors.
+build() {
+  local folder="$1"
+  shift
+  if [ $# -gt 0 ]; then
+    cmake --build "$folder" -j2 --target "$@" >/dev/null
+  else
+    cmake --build "$folder" -j2 >/dev/null
+  fi
+}
+
 # in_folder FOLDER COMMAND...: runs COMMAND in FOLDER.
 in_folder() {
   (cd "$1" && shift && "$@")
@@ -82,15 +94,14 @@ tests_of() {
 # status, where set -e does not act).
 run_address() {
   step "address: configure" configure "$asan_build" address || return 1
-  step "address: build" cmake --build "$asan_build" -j2 >/dev/null || return 1
+  step "address: build" build "$asan_build" || return 1
   step "address: ctest" in_folder "$asan_build" ctest -j2 --output-on-failure
 }
 
 run_thread() {
   local regex
   step "thread: configure" configure "$tsan_build" thread || return 1
-  step "thread: build" cmake --build "$tsan_build" -j2 --target "${tsan_targets[@]}" >/dev/null ||
-    return 1
+  step "thread: build" build "$tsan_build" "${tsan_targets[@]}" || return 1
   regex="$(tests_of "$tsan_build" "${tsan_programs[@]}")" || return 1
   step "thread: ctest" in_folder "$tsan_build" ctest -j2 --output-on-failure -R "$regex"
 }
