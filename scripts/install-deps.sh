@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
   locales libglib2.0-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm
   dpkg-dev desktop-file-utils fakeroot file systemd
   xvfb xauth
 )

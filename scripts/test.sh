@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite.
+# Installs what is missing, builds, and runs the whole test suite; then the
+# package check, the fuzz targets and the sanitizer builds.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install-deps.sh"
@@ -11,3 +12,7 @@ build="${VELRIX_BUILD_DIR:-$here/build}"
 VELRIX_BUILD_DIR="$build" "$here/scripts/check-package.sh"
 # Every libFuzzer target for a bounded time (clang, with the sanitizers).
 "$here/scripts/fuzz.sh" "${VELRIX_FUZZ_SECONDS:-30}"
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the tests of the threads (link, supervision, measurement cycle, the shell)
+# under ThreadSanitizer, in build-asan/ and build-tsan/.
+"$here/scripts/sanitize.sh" all

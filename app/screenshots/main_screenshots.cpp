@@ -112,7 +112,10 @@ struct ViewRect {
 const std::vector<ViewRect> kLiveRegions = {
     {64, 7, 350, 118},    // clock, elapsed time and the integrated rows
     {459, 13, 712, 114},  // the three rate fields
-    {61, 146, 960, 585},  // inside the plot area
+    // The plot area and its frame: a dot on the frame (a second at full scale
+    // or at zero) reaches two pixels past it, the line of the newest second
+    // crosses it, and where they stand depends on how long the run took.
+    {kPlotLeft - 2, kPlotTop - 2, kPlotRight + 3, kPlotBottom + 3},
     {0, 600, 100, 632},   // start date and time
     {920, 600, 1004, 632},  // end date and time
     {645, 624, 825, 650},   // retry count and time

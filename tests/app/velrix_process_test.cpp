@@ -97,6 +97,20 @@ class VelrixProcess {
   void Signal(int signal) {
     if (pid_ > 0) kill(pid_, signal);
   }
+  // True once the program has a handler for the signal (as /proc/<pid>/status
+  // shows); it takes the single-copy lock before it sets its handlers, and a
+  // signal sent in between ends it unhandled.
+  bool Catches(int signal) const {
+    if (pid_ <= 0) return false;
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    const std::string key = "SigCgt:";
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind(key, 0) != 0) continue;
+      const unsigned long long caught = std::stoull(line.substr(key.size()), nullptr, 16);
+      return (caught >> (signal - 1) & 1u) != 0;
+    }
+    return false;
+  }
 
  private:
   pid_t pid_ = -1;
@@ -162,6 +176,7 @@ TEST_F(VelrixProgram, ASecondCopyEndsAtOnceWithCode1AndNoMessageWhileTheFirstRun
   // ends normally.
   EXPECT_TRUE(first.Running());
   EXPECT_TRUE(LockHeldBy(first.pid(), where.LockPath()));
+  ASSERT_TRUE(WaitFor([&] { return first.Catches(SIGTERM); }, kExitSeconds));
   first.Signal(SIGTERM);
   EXPECT_TRUE(ExitedWith(first.WaitExit(kExitSeconds), 0));
 }

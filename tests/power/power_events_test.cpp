@@ -28,7 +28,6 @@ class RecordingPowerView final : public PowerView {
 
 constexpr const char* kBatteryLowText = "バッテリー電圧低下イベントが発生しました。";
 constexpr const char* kBatteryStoppedText = "バッテリーの供給を停止しました。";
-constexpr const char* kSolarLowText = "ソーラーパネル供給電圧低下イベントが発生しました。";
 constexpr const char* kSolarStoppedText = "ソーラーパネルの供給を停止しました。";
 constexpr const char* kSolarRecoveryText = "ソーラーパネル供給電圧回復イベントが発生しました。";
 constexpr const char* kSolarStartedText = "ソーラーパネルの供給を開始しました。";

@@ -17,7 +17,6 @@ using testing::Tools;
 
 const QColor kPlot(0, 33, 0);
 const QColor kCyan(0, 255, 255);
-const QColor kRed(255, 0, 0);
 
 struct TrendPaintFixture : ::testing::Test {
   TrendPaintFixture() : history(std::make_unique<History>()), clock(0), image(BlankView()) {
