@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   dpkg-dev desktop-file-utils fakeroot file systemd
   xvfb xauth
+  shared-mime-info
 )
 
 missing=()
