@@ -365,6 +365,9 @@ TEST_F(MeasureTest, AWriterFailureStopsTheRunBeforeItsMessageAndTicksBehindTheBo
 
   std::filesystem::remove(WorkingPath());  // the next row finds its copy deleted
   for (int i = 0; i < 5; ++i) Push(4.0);   // more samples wait in the ring
+  // The link still collects until its next sample, so a tick behind the box
+  // would drain the ring; only the guard against a tick inside a tick stops it.
+  link.collecting.store(1);
   CycleTick(ticking);
 
   ASSERT_EQ(boxes.shown.size(), 1u);
