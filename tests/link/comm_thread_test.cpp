@@ -362,6 +362,10 @@ TEST_F(CommThreadTest, APortThatCannotBeOpenedEndsTheThreadWithNg) {
   ASSERT_TRUE(WaitUntil([&] { return link_->Finished(); }, kHandshakeLimitMs));
   EXPECT_EQ(s_.linkStatus.load(), kLinkNg);
   EXPECT_EQ(s_.openedPort.load(), 5);
+  // One thread per link object, also once it has ended or been stopped.
+  EXPECT_FALSE(link_->Start());
+  link_->Stop();
+  EXPECT_FALSE(link_->Start());
 
   s_.linkStatus = kLinkNone;
   s_.comNumber = 0;  // automatic, but nothing was found
