@@ -57,11 +57,48 @@ TEST_F(TrendFixture, LiveMinuteSpanPlotsOneDotPerSecondInCyanWithANowLine) {
 }
 
 TEST_F(TrendFixture, RetrySecondsAreRed) {
+  for (int span : {0, 1}) {
+    SCOPED_TRACE(span);
+    in.trend.trendSpan = span;
+    Fill(10, 5.0);
+    history->slots[4].missing = 1;
+    history->slots[1].missing = 1;
+    auto dots = Dots(BuildTrendPicture(in));
+    ASSERT_EQ(dots.size(), 11u);
+    EXPECT_EQ(dots[5].palette, kTrendPaletteRed);  // point k = 5 is second 4
+    EXPECT_EQ(dots[4].palette, kTrendPaletteCyan);
+    EXPECT_EQ(dots[0].palette, kTrendPaletteStartDot);  // the starting dot is second 0
+    history->slots[0].missing = 1;
+    dots = Dots(BuildTrendPicture(in));
+    EXPECT_EQ(dots[0].palette, kTrendPaletteRed);
+    for (int s = 0; s < 10; ++s) history->slots[s].missing = 0;
+  }
+}
+
+// The average line's point k is the average as it stood at second k - 1,
+// and the day span's last point reads the ring's last second.
+TEST_F(TrendFixture, EachAveragePointReadsItsOwnSecond) {
   Fill(10, 5.0);
-  history->slots[4].missing = 1;
-  const auto dots = Dots(BuildTrendPicture(in));
-  EXPECT_EQ(dots[5].palette, kTrendPaletteRed);   // point k = 5 is second 4
-  EXPECT_EQ(dots[4].palette, kTrendPaletteCyan);
+  history->slots[3].average = 8.0;
+  TrendPicture p = BuildTrendPicture(in);
+  int found = 0;
+  for (const TrendMark& m : p.marks) {
+    if (m.kind != TrendMark::Line) continue;
+    EXPECT_EQ(m.y2, m.x2 == TrendPointX(0, 4) ? 585 - 352 : 585 - 220) << m.x2;
+    found += m.x2 == TrendPointX(0, 4);
+  }
+  EXPECT_EQ(found, 1);
+
+  in.trend.trendSpan = 3;
+  Fill(kSecondSlots, 5.0);
+  history->slots[kSecondSlots - 1].average = 8.0;
+  history->levels[1].written = 720;
+  for (int i = 0; i < 720; ++i) history->levels[1].meanCount[i] = 5.0;
+  p = BuildTrendPicture(in);
+  ASSERT_FALSE(p.marks.empty());
+  EXPECT_EQ(p.marks.back().kind, TrendMark::Line);
+  EXPECT_EQ(p.marks.back().x2, 960);
+  EXPECT_EQ(p.marks.back().y2, 585 - 352);
 }
 
 TEST_F(TrendFixture, NoDataLeavesAGapInDotsAndAverageLine) {
@@ -116,6 +153,16 @@ TEST_F(TrendFixture, AWindowNotStartingAtSecondZeroStartsFromTheSlotBeforeIt) {
   EXPECT_EQ(line->x1, kPlotLeft);
   EXPECT_EQ(line->y1, 585 - 352);
   EXPECT_EQ(line->y2, 585 - 220);
+  EXPECT_EQ(dots[0].palette, DarkFilePalette(0));
+  // A slot before the window without data gives no starting dot.
+  history->slots[kSecondSlots - 1].count = -1.0;
+  EXPECT_EQ(Dots(BuildTrendPicture(in)).size(), 10u);
+  // The level spans have no starting dot, only the average line's start.
+  history->slots[kSecondSlots - 1].count = 2.0;
+  in.trend.trendSpan = 2;
+  history->levels[0].written = 1;
+  history->levels[0].meanCount[0] = 5.0;
+  EXPECT_EQ(Dots(BuildTrendPicture(in)).size(), 1u);
 }
 
 TEST_F(TrendFixture, EmptyHistoryDrawsLabelsButNoPoints) {
@@ -132,6 +179,8 @@ TEST_F(TrendFixture, EmptyHistoryDrawsLabelsButNoPoints) {
   EXPECT_TRUE(HasText(p, "10", 46, 140));
   EXPECT_TRUE(HasText(p, "0", 59, 592));
   EXPECT_TRUE(HasText(p, "60", 956, 592));
+  // Unit label, cursor state, three value labels, seven time labels, axis unit.
+  EXPECT_EQ(p.texts.size(), 13u);
 }
 
 TEST_F(TrendFixture, CursorOffIsShownInGrey) {
@@ -284,6 +333,7 @@ TEST_F(ReaderTest, TheFileViewColoursByCommentAndMarksRetriesOnlyInVersionTwo) {
     Load(Write(a));
     Load(Write({"130302-100003.csv", -1, {5.0, 5.0}, "B", version}));
     TrendSettings trend{0, 10};
+    EXPECT_EQ(FileTrendInputs(*h, trend, DoseTable{}, clock, 0).cursorShown, 0);
     const TrendPicture p = BuildTrendPicture(FileTrendInputs(*h, trend, DoseTable{}, clock, 1));
     std::vector<int> palettes;
     for (const TrendMark& m : p.marks) {
