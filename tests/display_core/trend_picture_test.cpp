@@ -230,8 +230,12 @@ TEST_F(TrendFixture, LevelSpansStartTheAverageLineAtTheFirstPointsLastSecond) {
     history->slots[period - 1].average = 6.0;
     TrendLevel& level = history->levels[span == 2 ? 0 : 1];
     level.written = 5;
-    for (int i = 0; i < 5; ++i) level.meanCount[i] = 1.0;
+    for (int i = 0; i < 5; ++i) level.meanCount[i] = 3.0;
     const TrendPicture p = BuildTrendPicture(in);
+    // The points are the level's means, not the seconds' counts.
+    const auto dots = Dots(p);
+    ASSERT_EQ(dots.size(), 6u);
+    for (const TrendMark& d : dots) EXPECT_EQ(d.y1, 585 - 132);
     const auto line = std::find_if(p.marks.begin(), p.marks.end(),
                                    [](const TrendMark& m) { return m.kind == TrendMark::Line; });
     ASSERT_NE(line, p.marks.end());
