@@ -39,6 +39,19 @@ TEST(CanvasPixels, NoUnitFoundDrawsTheLayoutAndARedNgLine) {
   EXPECT_EQ(CountRgb(canvas, kLinkLeft, kLinkTop, kLinkRight, kLinkBottom, 0, 0, 255), 0);
 }
 
+// A power command sent just before the unit was lost waits for a status
+// read that will never come; the NG line ends the wait, so the power
+// events can send again once the unit is back.
+TEST(CanvasPixels, TheNgLineEndsTheWaitForAPowerCommandsStatusRead) {
+  ProgramFolder folder;
+  Shell shell(folder, kNoSuchUnit);
+  ASSERT_TRUE(shell.ShowAndPaint());
+  ASSERT_TRUE(PumpUntil([&] { return shell.link().linkStatus.load() == kLinkNg; }, 20.0));
+  shell.link().powerCommandState.store(2);
+  shell.view().RenderCanvas();
+  EXPECT_EQ(shell.link().powerCommandState.load(), 0);
+}
+
 TEST(CanvasPixels, AnAnsweringUnitDrawsTheLayoutAndABlueOkLine) {
   ProgramFolder folder;
   sim::SimUnit unit;

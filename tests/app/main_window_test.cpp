@@ -184,6 +184,53 @@ TEST(MainWindow, TheCycleTimerRunsOnlyAfterTheFirstPaint) {
   EXPECT_TRUE(shell.view().CycleTimerRunning());
 }
 
+// The refresh the cycle posts redraws the graph for a completed second, and
+// only then: a clock second alone redraws the panel but leaves the graph as
+// it was, even when the history under it has changed.
+TEST(MainWindow, TheRefreshRedrawsTheGraphForANewSecondButNotForEachClockSecond) {
+  ProgramFolder folder;
+  UnitLinkState link;
+  AppOptions options;
+  options.programFolder = folder.program();
+  options.port = kNoSuchUnit;
+  RecordingMessages messages;
+  ManualClock clock(1'700'000'000);
+  auto* view = new CTenvoView(link, options, &messages, &clock);
+  auto frame = std::make_unique<CMainFrame>(view);
+  frame->show();
+  ASSERT_TRUE(PumpUntil([&] { return view->Button(kButtonStart) != nullptr; }, 20.0));
+  view->SettingsRecord().trend = {0, 10};  // one minute, 10 CPS full scale
+  LiveHistory& history = view->Context().history;
+  auto setCounts = [&](int seconds, double count) {
+    for (int s = 0; s < seconds; ++s) {
+      history.slots[static_cast<std::size_t>(s)].count = count;
+      history.slots[static_cast<std::size_t>(s)].average = count;
+    }
+    history.sampleCount = seconds;
+  };
+  const QRect plot(61, 146, 899, 439);
+  auto plotNow = [&] { return view->Canvas().copy(plot); };
+  view->RefreshView(0);
+  const QImage empty = plotNow();
+
+  setCounts(5, 5.0);
+  view->RefreshView(0);  // a new second: the graph shows it
+  const QImage five = plotNow();
+  EXPECT_NE(five, empty);
+
+  setCounts(5, 9.0);
+  clock.Advance(1);
+  view->RefreshView(0);  // the clock moved on, no new second
+  EXPECT_EQ(plotNow(), five);
+  view->RefreshView(0);
+  EXPECT_EQ(plotNow(), five);
+
+  setCounts(6, 9.0);
+  view->RefreshView(0);
+  EXPECT_NE(plotNow(), five);
+  frame.reset();
+}
+
 TEST(MainWindow, StartUpWithoutTheRetrySettingsFileReportsItAndStillComesUp) {
   ProgramFolder folder(0, {"COMRTY.def"});
   Shell shell(folder, kNoSuchUnit);

@@ -103,6 +103,25 @@ TEST_F(WriterTest, CorruptedWorkingCopyStopsDeletesTheDatedFileAndIsNeverCopied)
   EXPECT_FALSE(std::filesystem::exists(writer.datedPath));
 }
 
+// The rollover fills the rest of the old day before anything else writes:
+// a deleted copy must be reported there, not recreated headerless by the
+// fill and committed over the old day's file.
+TEST_F(WriterTest, DeletedWorkingCopyIsCaughtBeforeTheMidnightFill) {
+  SetLocal(2013, 3, 2, 23, 59, 57);
+  ASSERT_EQ(Create(), 0);
+  ASSERT_EQ(Append(1.0), 0);
+  ASSERT_EQ(CommitDataFile(writer), 0);
+  const std::string oldDay = writer.datedPath;
+  std::filesystem::remove(WorkingPath());
+  SetLocal(2013, 3, 3, 0, 0, 1);
+  EXPECT_EQ(Append(2.0), 1);
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{"測定データファイル[" + WorkingPath() +
+                                                       "]は、消去されたので測定を停止します。"});
+  EXPECT_EQ(stop.stops, 1);
+  EXPECT_EQ(ReadBytes(oldDay), Header() + "23:59:57,0001.000,0,0\r\n");
+  EXPECT_FALSE(std::filesystem::exists(DataPath("2013/03/03")));
+}
+
 TEST_F(WriterTest, VersionMustBeExactlyTheFirstWord) {
   WriteBytes(WorkingPath(), "2.000\r\n");
   EXPECT_EQ(CheckWorkingCopy(WorkingPath()), WorkingCopyCheck::Corrupted);

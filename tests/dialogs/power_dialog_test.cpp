@@ -120,7 +120,8 @@ TEST_F(PowerDialogTest, TheFirstInvalidEditInOrderIsReportedAndDisabledRowsAreCh
             std::vector<std::string>{"ソーラーパネル供給電圧回復時の処理遅延時間が異常です。"});
   dialog.Edit(1021)->setText("10");
   dialog.OkButton()->click();
-  EXPECT_EQ(messages.Texts().back(), "バッテリー電圧回復時の処理遅延時間が異常です。");
+  ASSERT_EQ(messages.Texts().size(), 2u);
+  EXPECT_EQ(messages.Texts()[1], "バッテリー電圧回復時の処理遅延時間が異常です。");
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_FALSE(FileExists("POWevent.def"));
   EXPECT_EQ(settings.power.events[kSolarRecovery].delay, 40);
@@ -139,7 +140,8 @@ TEST_F(PowerDialogTest, OutOfRangeStoredValuesAreShownWholeAndRejectedOnOk) {
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{"電源状態読み取り間隔が異常です。"});
   dialog.Edit(1019)->setText("10");
   dialog.OkButton()->click();
-  EXPECT_EQ(messages.Texts().back(), "バッテリー電圧低下時の処理遅延時間が異常です。");
+  ASSERT_EQ(messages.Texts().size(), 2u);
+  EXPECT_EQ(messages.Texts()[1], "バッテリー電圧低下時の処理遅延時間が異常です。");
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_FALSE(FileExists("POWevent.def"));
   EXPECT_EQ(settings.power.statusIntervalValue, 100);

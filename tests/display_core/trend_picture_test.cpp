@@ -57,11 +57,48 @@ TEST_F(TrendFixture, LiveMinuteSpanPlotsOneDotPerSecondInCyanWithANowLine) {
 }
 
 TEST_F(TrendFixture, RetrySecondsAreRed) {
+  for (int span : {0, 1}) {
+    SCOPED_TRACE(span);
+    in.trend.trendSpan = span;
+    Fill(10, 5.0);
+    history->slots[4].missing = 1;
+    history->slots[1].missing = 1;
+    auto dots = Dots(BuildTrendPicture(in));
+    ASSERT_EQ(dots.size(), 11u);
+    EXPECT_EQ(dots[5].palette, kTrendPaletteRed);  // point k = 5 is second 4
+    EXPECT_EQ(dots[4].palette, kTrendPaletteCyan);
+    EXPECT_EQ(dots[0].palette, kTrendPaletteStartDot);  // the starting dot is second 0
+    history->slots[0].missing = 1;
+    dots = Dots(BuildTrendPicture(in));
+    EXPECT_EQ(dots[0].palette, kTrendPaletteRed);
+    for (int s = 0; s < 10; ++s) history->slots[s].missing = 0;
+  }
+}
+
+// The average line's point k is the average as it stood at second k - 1,
+// and the day span's last point reads the ring's last second.
+TEST_F(TrendFixture, EachAveragePointReadsItsOwnSecond) {
   Fill(10, 5.0);
-  history->slots[4].missing = 1;
-  const auto dots = Dots(BuildTrendPicture(in));
-  EXPECT_EQ(dots[5].palette, kTrendPaletteRed);   // point k = 5 is second 4
-  EXPECT_EQ(dots[4].palette, kTrendPaletteCyan);
+  history->slots[3].average = 8.0;
+  TrendPicture p = BuildTrendPicture(in);
+  int found = 0;
+  for (const TrendMark& m : p.marks) {
+    if (m.kind != TrendMark::Line) continue;
+    EXPECT_EQ(m.y2, m.x2 == TrendPointX(0, 4) ? 585 - 352 : 585 - 220) << m.x2;
+    found += m.x2 == TrendPointX(0, 4);
+  }
+  EXPECT_EQ(found, 1);
+
+  in.trend.trendSpan = 3;
+  Fill(kSecondSlots, 5.0);
+  history->slots[kSecondSlots - 1].average = 8.0;
+  history->levels[1].written = 720;
+  for (int i = 0; i < 720; ++i) history->levels[1].meanCount[i] = 5.0;
+  p = BuildTrendPicture(in);
+  ASSERT_FALSE(p.marks.empty());
+  EXPECT_EQ(p.marks.back().kind, TrendMark::Line);
+  EXPECT_EQ(p.marks.back().x2, 960);
+  EXPECT_EQ(p.marks.back().y2, 585 - 352);
 }
 
 TEST_F(TrendFixture, NoDataLeavesAGapInDotsAndAverageLine) {
@@ -75,6 +112,17 @@ TEST_F(TrendFixture, NoDataLeavesAGapInDotsAndAverageLine) {
   EXPECT_EQ(lines, 10 - 2);  // ten average points joined to the start, two joins broken
 }
 
+TEST_F(TrendFixture, MinusOneIsAlreadyNoData) {
+  Fill(10, 5.0);
+  history->slots[5].count = -1.0;
+  history->slots[5].average = -1.0;
+  const TrendPicture p = BuildTrendPicture(in);
+  EXPECT_EQ(Dots(p).size(), 10u);
+  int lines = 0;
+  for (const auto& m : p.marks) lines += m.kind == TrendMark::Line;
+  EXPECT_EQ(lines, 10 - 2);
+}
+
 TEST_F(TrendFixture, AfterScrollingTheStartingDotIsTheSecondBeforeTheWindow) {
   Fill(61, 5.0);
   history->slots[9].count = 2.0;
@@ -85,6 +133,38 @@ TEST_F(TrendFixture, AfterScrollingTheStartingDotIsTheSecondBeforeTheWindow) {
   EXPECT_EQ(dots[0].y1, 585 - 88);
 }
 
+// A file view whose lead-in day was consumed starts at ring index 0 without
+// being second 0: the starting dot and the average line's start come from
+// the slot before it, the ring's last.
+TEST_F(TrendFixture, AWindowNotStartingAtSecondZeroStartsFromTheSlotBeforeIt) {
+  Fill(10, 5.0);
+  history->slots[kSecondSlots - 1].count = 2.0;
+  history->slots[kSecondSlots - 1].average = 8.0;
+  in.fileMode = 1;
+  in.warmUpConsumed = 1;
+  const TrendPicture p = BuildTrendPicture(in);
+  const auto dots = Dots(p);
+  ASSERT_EQ(dots.size(), 11u);
+  EXPECT_EQ(dots[0].x1, kPlotLeft);
+  EXPECT_EQ(dots[0].y1, 585 - 88);
+  const auto line = std::find_if(p.marks.begin(), p.marks.end(),
+                                 [](const TrendMark& m) { return m.kind == TrendMark::Line; });
+  ASSERT_NE(line, p.marks.end());
+  EXPECT_EQ(line->x1, kPlotLeft);
+  EXPECT_EQ(line->y1, 585 - 352);
+  EXPECT_EQ(line->y2, 585 - 220);
+  EXPECT_EQ(dots[0].palette, DarkFilePalette(0));
+  // A slot before the window without data gives no starting dot.
+  history->slots[kSecondSlots - 1].count = -1.0;
+  EXPECT_EQ(Dots(BuildTrendPicture(in)).size(), 10u);
+  // The level spans have no starting dot, only the average line's start.
+  history->slots[kSecondSlots - 1].count = 2.0;
+  in.trend.trendSpan = 2;
+  history->levels[0].written = 1;
+  history->levels[0].meanCount[0] = 5.0;
+  EXPECT_EQ(Dots(BuildTrendPicture(in)).size(), 1u);
+}
+
 TEST_F(TrendFixture, EmptyHistoryDrawsLabelsButNoPoints) {
   const TrendPicture p = BuildTrendPicture(in);
   EXPECT_TRUE(p.marks.empty());
@@ -92,6 +172,15 @@ TEST_F(TrendFixture, EmptyHistoryDrawsLabelsButNoPoints) {
   EXPECT_TRUE(HasText(p, "CPS", 5, 125));
   EXPECT_TRUE(HasText(p, "[カーソル表示ON]", 65, 129));
   EXPECT_TRUE(HasText(p, "秒", 968, 577));
+  // Value labels end left of the plot at each grid line, time labels are
+  // centred under theirs.
+  EXPECT_TRUE(HasText(p, "0", 52, 580));
+  EXPECT_TRUE(HasText(p, "5", 52, 360));
+  EXPECT_TRUE(HasText(p, "10", 46, 140));
+  EXPECT_TRUE(HasText(p, "0", 59, 592));
+  EXPECT_TRUE(HasText(p, "60", 956, 592));
+  // Unit label, cursor state, three value labels, seven time labels, axis unit.
+  EXPECT_EQ(p.texts.size(), 13u);
 }
 
 TEST_F(TrendFixture, CursorOffIsShownInGrey) {
@@ -129,6 +218,44 @@ TEST_F(TrendFixture, HourSpanSamplesTheAverageAtTheLastSecondOfEachPoint) {
   }
 }
 
+// The level spans start their average line at the last second of the first
+// point, as every later point of that line reads its period's last second.
+TEST_F(TrendFixture, LevelSpansStartTheAverageLineAtTheFirstPointsLastSecond) {
+  for (int span : {2, 3}) {
+    SCOPED_TRACE(span);
+    const int period = span == 2 ? 10 : 120;
+    in.trend.trendSpan = span;
+    Fill(5 * period, 1.0);
+    for (int s = 0; s < 5 * period; ++s) history->slots[s].average = 2.0;
+    history->slots[period - 1].average = 6.0;
+    TrendLevel& level = history->levels[span == 2 ? 0 : 1];
+    level.written = 5;
+    for (int i = 0; i < 5; ++i) level.meanCount[i] = 3.0;
+    const TrendPicture p = BuildTrendPicture(in);
+    // The points are the level's means, not the seconds' counts.
+    const auto dots = Dots(p);
+    ASSERT_EQ(dots.size(), 6u);
+    for (const TrendMark& d : dots) EXPECT_EQ(d.y1, 585 - 132);
+    const auto line = std::find_if(p.marks.begin(), p.marks.end(),
+                                   [](const TrendMark& m) { return m.kind == TrendMark::Line; });
+    ASSERT_NE(line, p.marks.end());
+    EXPECT_EQ(line->x1, TrendPointX(span, 1));
+    EXPECT_EQ(line->y1, 585 - 264);
+    EXPECT_EQ(line->y2, 585 - 264);
+  }
+}
+
+// Heights round to the nearest pixel: 0.36 CPS of 10 is 15.84 pixels.
+TEST_F(TrendFixture, PointsAndAverageLineRoundTheirHeightToTheNearestPixel) {
+  Fill(3, 0.36);
+  const TrendPicture p = BuildTrendPicture(in);
+  ASSERT_EQ(p.marks.size(), 7u);  // starting dot, three points, three average joins
+  for (const TrendMark& m : p.marks) {
+    EXPECT_EQ(m.y1, 585 - 16);
+    EXPECT_EQ(m.y2, 585 - 16);
+  }
+}
+
 TEST_F(TrendFixture, LongSpansJoinPointsWithinOneFile) {
   in.trend.trendSpan = 4;
   in.fileMode = 1;
@@ -155,8 +282,17 @@ TEST(TrendFiles, TheFileOfASecondIsTheLastThatStartedByThen) {
   EXPECT_EQ(TrendFileAt(files, 5000), 2);
   EXPECT_EQ(TrendFileAt(files, -5), 2);
   EXPECT_EQ(TrendFileAt({}, 5), -1);
-  EXPECT_EQ(DarkFilePalette(3), 16);
-  EXPECT_EQ(BrightFilePalette(2), 0);
+  const int dark[4] = {14, 13, 15, 16};
+  const int bright[4] = {4, 1, 0, 5};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(DarkFilePalette(i), dark[i]) << i;
+    EXPECT_EQ(BrightFilePalette(i), bright[i]) << i;
+  }
+  // An index from a damaged comment takes the first colour.
+  for (int i : {-1, 4, 1000}) {
+    EXPECT_EQ(DarkFilePalette(i), 14) << i;
+    EXPECT_EQ(BrightFilePalette(i), 4) << i;
+  }
 }
 
 }  // namespace
@@ -171,6 +307,11 @@ TEST(LiveTrend, InputsHoldTheMeasurementsSecondsAndStart) {
   auto table = std::make_unique<DoseTable>();
   ManualClock clock(0);
   const TrendInputs in = LiveTrendInputs(*history, TrendSettings{1, 2}, *table, 777, clock, 1, 0);
+  EXPECT_EQ(in.history, history.get());
+  EXPECT_EQ(in.table, table.get());
+  EXPECT_EQ(in.clock, &clock);
+  EXPECT_EQ(in.measuring, 1);
+  EXPECT_EQ(in.trend.trendSpan, 1);
   EXPECT_EQ(in.heldSeconds, 42);
   EXPECT_EQ(in.startTime, 777);
   EXPECT_EQ(in.fileMode, 0);
@@ -196,6 +337,7 @@ TEST_F(ReaderTest, TheFileViewColoursByCommentAndMarksRetriesOnlyInVersionTwo) {
     Load(Write(a));
     Load(Write({"130302-100003.csv", -1, {5.0, 5.0}, "B", version}));
     TrendSettings trend{0, 10};
+    EXPECT_EQ(FileTrendInputs(*h, trend, DoseTable{}, clock, 0).cursorShown, 0);
     const TrendPicture p = BuildTrendPicture(FileTrendInputs(*h, trend, DoseTable{}, clock, 1));
     std::vector<int> palettes;
     for (const TrendMark& m : p.marks) {

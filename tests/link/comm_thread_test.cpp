@@ -155,6 +155,24 @@ TEST_F(CommThreadTest, HandshakeAndTypicalExchangeAreByteForByteAsTheUnitExpects
   EXPECT_TRUE(WaitUntil([&] { return s_.collecting.load() == 0; }, kSamplesLimitMs));
 }
 
+// A thread started while a measurement runs (the supervisor's restart after
+// a lost unit) meets a unit that is not counting: the handshake asks for a
+// resync, so StartCount follows it at once rather than after a frame's
+// time-out has inserted missing seconds.
+TEST_F(CommThreadTest, AThreadStartedDuringAMeasurementStartsCountingRightAfterTheHandshake) {
+  StartUnit();
+  s_.measuring = 1;
+  StartLinkAndWaitOk();
+  ASSERT_TRUE(WaitUntil([&] { return PcFrames().size() >= 3; }, kHandshakeLimitMs));
+  const std::vector<Bytes> frames = PcFrames();
+  EXPECT_EQ(frames[0], Bytes({0x00, 0x01, 0x00}));
+  EXPECT_EQ(frames[1], Bytes({0x10, 0x00}));
+  EXPECT_EQ(frames[2], Bytes({0x50, 0x00}));
+  ASSERT_TRUE(WaitSamples(2));
+  EXPECT_EQ(s_.resyncWanted.load(), 0);
+  EXPECT_EQ(unit_->CommandsReceived(kCodeStartCount), 1);
+}
+
 TEST_F(CommThreadTest, AShortStartCountReplyAlsoStartsCollecting) {
   sim::SimConfig config;
   config.startCountLongForm = false;
@@ -344,6 +362,10 @@ TEST_F(CommThreadTest, APortThatCannotBeOpenedEndsTheThreadWithNg) {
   ASSERT_TRUE(WaitUntil([&] { return link_->Finished(); }, kHandshakeLimitMs));
   EXPECT_EQ(s_.linkStatus.load(), kLinkNg);
   EXPECT_EQ(s_.openedPort.load(), 5);
+  // One thread per link object, also once it has ended or been stopped.
+  EXPECT_FALSE(link_->Start());
+  link_->Stop();
+  EXPECT_FALSE(link_->Start());
 
   s_.linkStatus = kLinkNone;
   s_.comNumber = 0;  // automatic, but nothing was found

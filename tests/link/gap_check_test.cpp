@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "link/protocol.h"
 
 namespace velrix {
@@ -205,6 +207,24 @@ TEST(PowerStatus, StatusByte0x30IsBothPathsOnBatteryLowSolarReached) {
   EXPECT_EQ(s.batteryLow.load(), 0);
   EXPECT_EQ(s.solarReached.load(), 0);
   EXPECT_EQ(CurrentPowerStatus(s), 1);
+
+  // One bit at a time: each names its own path or state and no other.
+  struct Bit {
+    std::uint8_t byte;
+    int chargingOn, batterySupplyOn, batteryLow, solarReached;
+  };
+  for (const Bit& b : {Bit{0x01, 0, 1, 0, 0}, Bit{0x02, 1, 0, 0, 0}, Bit{0x10, 1, 1, 1, 0},
+                       Bit{0x20, 1, 1, 0, 1}}) {
+    SCOPED_TRACE(static_cast<int>(b.byte));
+    ApplyPowerStatus(s, b.byte);
+    EXPECT_EQ(s.chargingOn.load(), b.chargingOn);
+    EXPECT_EQ(s.batterySupplyOn.load(), b.batterySupplyOn);
+    EXPECT_EQ(s.batteryLow.load(), b.batteryLow);
+    EXPECT_EQ(s.solarReached.load(), b.solarReached);
+  }
+  // Battery low with the solar supply short: both power bits of a sample.
+  ApplyPowerStatus(s, 0x10);
+  EXPECT_EQ(CurrentPowerStatus(s), 3);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "tests/link/exchange_fixture.h"
@@ -99,6 +100,25 @@ TEST_F(SendCommandTest, ARetryAfterABadReplyCanSucceed) {
   EXPECT_EQ(s.responseError.load(), 0);
   EXPECT_EQ(s.linkStatus.load(), kLinkOk);
   EXPECT_EQ(s.maxRetryCount.load(), 1);
+}
+
+// A failed write is tried again only after half a second: within any 300 ms
+// at most one more failure follows the one last seen. A loaded machine can
+// only stretch the pause, so this holds however slow the run.
+TEST_F(SendCommandTest, AFailedWriteIsRetriedOnlyAfterAHalfSecondPause) {
+  s.linkStatus = kLinkOk;
+  s.retryMode = 2;
+  unit.HangUp();
+  std::thread sender([&] { SendCommand(ctx, kCodeGetPowerStatus, {}); });
+  const bool failed = WaitUntil([&] { return s.dead_err_cnt.load() >= 1; }, 10000);
+  const int seen = s.dead_err_cnt.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int later = s.dead_err_cnt.load();
+  canceller.Cancel();
+  sender.join();
+  ASSERT_TRUE(failed);
+  EXPECT_LE(later - seen, 1);
+  EXPECT_EQ(s.linkStatus.load(), kLinkNg);
 }
 
 TEST_F(SendCommandTest, AFailedWriteCountsForTheSupervisor) {

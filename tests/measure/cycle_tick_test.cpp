@@ -21,6 +21,8 @@ TEST_F(MeasureTest, EverySampleOfOnePerSecondBecomesOneSecondAndOneRow) {
   EXPECT_EQ(view.cursorUpdates, 10);
   EXPECT_EQ(view.refreshes, 20);
   EXPECT_DOUBLE_EQ(values.integratedCount, 45.0);
+  EXPECT_EQ(history.levels[0].written, 1);
+  EXPECT_DOUBLE_EQ(history.levels[0].meanCount[0], 4.5);
   StopMeasurement(ctx);
   const auto rows = Rows(ReadBytes(writer.datedPath));
   ASSERT_EQ(rows.size(), 10u);
@@ -152,6 +154,47 @@ TEST_F(MeasureTest, OneTickNotAheadStartsTheHourOfAheadTicksAgain) {
   EXPECT_EQ(run.mergeState, MergeState::Idle);
 }
 
+// Ahead means at least two seconds ahead of the clock; the hour of such
+// ticks ends on its 7200th, and the count stops there.
+TEST_F(MeasureTest, AheadMeansTwoSecondsAheadAndTheHourEndsOnItsLastTick) {
+  SetLocal(2013, 3, 2, 10, 0, 0);
+  Start();
+  Second(1.0);
+  Push(1.0);
+  Push(1.0);
+  Tick();
+  Tick();
+  ASSERT_EQ(history.sampleCount, 3);  // one ahead of the clock's two
+  Tick();
+  EXPECT_EQ(run.aheadTicks, 0);
+  Push(1.0);
+  Tick();
+  Tick();  // two ahead
+  EXPECT_EQ(run.aheadTicks, 1);
+  run.aheadTicks = kCorrectionTicks - 2;
+  Tick();
+  EXPECT_EQ(run.mergeState, MergeState::Idle);
+  Tick();
+  EXPECT_EQ(run.mergeState, MergeState::Armed);
+  Tick();
+  EXPECT_EQ(run.aheadTicks, kCorrectionTicks);
+}
+
+// A stop can come between arming and the next sample; the next measurement
+// starts with whole seconds of its own.
+TEST_F(MeasureTest, AMergeArmedWhenTheLastMeasurementStoppedIsNotCarriedOver) {
+  Start();
+  Second(1.0);
+  run.mergeState = MergeState::Armed;
+  StopMeasurement(ctx);
+  clock.Advance(10);
+  Start();
+  Second(3.0);
+  EXPECT_EQ(history.sampleCount, 1);
+  EXPECT_EQ(history.slots[0].count, 3.0);
+  EXPECT_EQ(run.mergeState, MergeState::Idle);
+}
+
 TEST_F(MeasureTest, ArmedMergeSumsTheNextTwoSamplesIntoOneSecond) {
   Start();
   Second(1.0);
@@ -218,6 +261,51 @@ TEST_F(MeasureTest, AFillDuringAHalfDoneMergeKeepsItsSampleAndNoStaleValue) {
   EXPECT_EQ(rows[4].substr(9), "0006.000,0,0");
 }
 
+// A tick between a clock second and its sample finds the ring empty while
+// one second behind: that is the normal rhythm, not a lag to fill. Counts
+// that vary tell the moving average from the latest count.
+TEST_F(MeasureTest, AFillIsTheMovingAverageAndStartsOnlyTwoSecondsBehind) {
+  SetLocal(2013, 3, 2, 10, 0, 0);
+  run.behindTicks = kCorrectionTicks;
+  Start();
+  Second(2.0);
+  Tick();  // one second behind, the sample not yet in
+  EXPECT_EQ(history.sampleCount, 1);
+  Second(10.0);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 2);
+  clock.Advance(1);  // two behind
+  Tick();
+  EXPECT_EQ(history.sampleCount, 3);
+  EXPECT_EQ(history.slots[2].count, 6.0);
+  EXPECT_EQ(values.latestCount, 6.0);
+  Tick();  // caught up to one behind: no more fills
+  EXPECT_EQ(history.sampleCount, 3);
+  StopMeasurement(ctx);
+  EXPECT_EQ(Rows(ReadBytes(writer.datedPath)),
+            (std::vector<std::string>{"10:00:00,0002.000,0,0", "10:00:01,0010.000,0,0",
+                                      "10:00:02,0006.000,0,0"}));
+}
+
+// Nothing is filled before a first second exists to give an average; a
+// link that is retrying (NG, not yet given up) still gets its seconds filled.
+TEST_F(MeasureTest, FillsNeedATakenSecondAndGoOnWhileTheLinkRetries) {
+  SetLocal(2013, 3, 2, 10, 0, 0);
+  run.behindTicks = kCorrectionTicks;
+  Start();
+  clock.Advance(5);
+  Tick();
+  Tick();
+  EXPECT_EQ(history.sampleCount, 0);
+  Second(4.0);
+  link.linkStatus.store(kLinkNg);
+  clock.Advance(1);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 2);
+  EXPECT_EQ(history.slots[1].count, 4.0);
+  EXPECT_EQ(run.behindTicks, kCorrectionTicks);
+}
+
 TEST_F(MeasureTest, BehindTicksCountOverTheProgramsLifeNotPerMeasurement) {
   run.behindTicks = kCorrectionTicks;
   Start();
@@ -277,6 +365,9 @@ TEST_F(MeasureTest, AWriterFailureStopsTheRunBeforeItsMessageAndTicksBehindTheBo
 
   std::filesystem::remove(WorkingPath());  // the next row finds its copy deleted
   for (int i = 0; i < 5; ++i) Push(4.0);   // more samples wait in the ring
+  // The link still collects until its next sample, so a tick behind the box
+  // would drain the ring; only the guard against a tick inside a tick stops it.
+  link.collecting.store(1);
   CycleTick(ticking);
 
   ASSERT_EQ(boxes.shown.size(), 1u);

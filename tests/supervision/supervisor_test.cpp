@@ -138,6 +138,36 @@ TEST_F(SupervisedUnit, FailingWritesRestartTheLinkOnTheFourthCheck) {
   EXPECT_EQ(state.detectedCount.load(), 0);
 }
 
+// The checks counted one by one instead of timed. The port is a folder, so
+// the communication thread ends at once and only the test writes the two
+// words a check reads: dead_err_cnt, and activityCount, which every check
+// that does not restart takes back to 0, so seeing it at 0 marks one check.
+TEST_F(SupervisedUnit, FailedWritesAtThreeChecksAreToleratedAndTheFourthRestarts) {
+  fs::create_directory(unitPath);
+  StartSupervisor();
+  ASSERT_TRUE(WaitFor([&] { return supervisor->CommThreadStarts() == 1; }, 5));
+  auto nextCheck = [&] {
+    state.activityCount.store(1);
+    return WaitFor(
+        [&] {
+          return state.activityCount.load() == 0 || supervisor->WriteFailureRestarts() > 0;
+        },
+        15);
+  };
+  ASSERT_TRUE(nextCheck());  // the first check after settling sees no failure
+  state.dead_err_cnt.store(1);
+  for (int check = 1; check <= 3; ++check) {
+    ASSERT_TRUE(nextCheck()) << check;
+    ASSERT_EQ(supervisor->WriteFailureRestarts(), 0) << "restarted at check " << check;
+  }
+  ASSERT_TRUE(nextCheck());
+  EXPECT_EQ(supervisor->WriteFailureRestarts(), 1);
+  EXPECT_EQ(state.activityCount.load(), 1);  // the fourth restarted instead of counting
+  ASSERT_TRUE(WaitFor([&] { return supervisor->CommThreadStarts() == 2; }, 10));
+  EXPECT_EQ(state.dead_err_cnt.load(), 0);
+  EXPECT_EQ(supervisor->SilenceRestarts(), 0);
+}
+
 // A port that exists but cannot be opened: the communication thread ends at
 // once and gives no more heartbeats.
 TEST_F(SupervisedUnit, EndedThreadIsRestartedAfterTwentyOneSilentSecondsAndAPause) {

@@ -120,6 +120,33 @@ TEST_F(PanelFixture, WarningBoxIsDrawnForAReasonAndClearedWithout) {
   EXPECT_EQ(CountRgb(image, 462, 17, 708, 40, kRed), 0);
 }
 
+// Each of the six warnings turns its own value red and no other: the three
+// rows of the left box (integrated, day, year) and the three value fields of
+// the right box (current, average, one hour).
+TEST_F(PanelFixture, EachWarnedValueAndOnlyThatOneIsRed) {
+  struct Area {
+    int left, top, right, bottom;
+  };
+  const Area values[6] = {{140, 53, 354, 73},  {140, 75, 354, 95},  {140, 97, 354, 117},
+                          {462, 17, 708, 40},  {462, 52, 708, 75},  {462, 87, 708, 110}};
+  for (int warned = -1; warned < 6; ++warned) {
+    SCOPED_TRACE(warned);
+    in.warnings = PanelWarnings{};
+    if (warned >= 0) in.warnings.rowFlags[static_cast<std::size_t>(warned)] = true;
+    image = BlankView();
+    Draw();
+    for (int row = 0; row < 6; ++row) {
+      const Area& a = values[row];
+      const int red = CountRgb(image, a.left, a.top, a.right, a.bottom, kRed);
+      if (row == warned) {
+        EXPECT_GT(red, 20) << "row " << row;
+      } else {
+        EXPECT_EQ(red, 0) << "row " << row;
+      }
+    }
+  }
+}
+
 TEST_F(PanelFixture, LinkLineOkInBlueNgInRedAndNothingBeforeTheFirstStatus) {
   Draw();
   EXPECT_EQ(CountNot(image, 831, 635, 998, 672, kBackground), 0);
