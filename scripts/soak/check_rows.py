@@ -53,7 +53,7 @@ LAG_BEHIND = 10
 LAG_AHEAD = 3
 # A row whose frame lies further than this from it is taken for a wrong count
 # rather than a frame an hour of counts later.
-FAR = 1200
+FAR = 900
 # A file's first row may come this many seconds after the second in its name.
 FIRST_ROW_SLACK = 5
 MAX_REPORTED = 12
@@ -322,7 +322,7 @@ def main():
             continue
         value = int(value)
         k, n = next_frame(value, j), 1
-        if k is None and w is not None:
+        if w is not None and (k is None or abs(sent[k][0] - t) > 4 * LAG_BEHIND):
             # Two frames added into one second, as the cycle does for a unit
             # that runs ahead.
             for m in range(j, min(j + 4 * LAG_BEHIND, len(sent) - 1)):
