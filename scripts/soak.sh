@@ -9,6 +9,10 @@
 #
 #   scripts/soak.sh [HOURS]        simulated hours, default 24 (crosses midnight)
 #
+# A watcher (scripts/soak/stall_watch.py) notes when the machine itself
+# stalls; at an accelerated clock such a pause makes the link read a frame
+# seconds late, so the check counts those seconds under "machine stalled".
+#
 # Environment: SOAK_SCALE (clock seconds per real second, default 30),
 # SOAK_START (the clock's first second, default "2026-12-31 18:00:00", so a
 # day crosses the turn of day, month and year at once), SOAK_KEEP=1 keeps the
@@ -133,6 +137,8 @@ now_ms() { date +%s%3N; }
 # `scale` times faster from there.
 anchor_ms=$(($(now_ms) + 3000))
 clock_args=(--clock-start "$clock_start" --time-scale "$scale" --clock-anchor-ms "$anchor_ms")
+# The accelerated clock's second at real millisecond $1 (since 1970).
+unit_at() { echo $((start_epoch + ($1 - anchor_ms) * scale / 1000)); }
 # The accelerated clock's second now.
 unit_now() { echo $((start_epoch + ($(now_ms) - anchor_ms) * scale / 1000)); }
 stamp() { date -d "@$1" '+%Y-%m-%d %H:%M:%S'; }
@@ -146,6 +152,14 @@ sleep_until_unit() {
     sleep "$(awk -v s="$left" -v k="$scale" 'BEGIN { t = s / k; printf "%.3f", (t > 2 ? 2 : t) }')"
   done
 }
+
+# A real pause of half a clock second holds the programs' link threads up
+# long enough to read a frame a second or two late; the watcher notes such
+# stalls of the machine, which the check then tells apart from seconds the
+# programs lose on their own.
+stall_ms=$(((500 + scale - 1) / scale))
+python3 "$here/scripts/soak/stall_watch.py" "$scratch/stalls" "$stall_ms" &
+pids+=("$!")
 
 # --- Units ---------------------------------------------------------------------
 
@@ -304,13 +318,28 @@ for p in "${programs[@]}"; do
   fi
 done
 
+# The machine's stalls as windows of clock: from a second before the stall
+# to a few seconds after it, time for the link to take the late frames.
+: >"$scratch/stall-faults"
+touch "$scratch/stalls"
+while read -r began late; do
+  from=$(unit_at "$began")
+  echo "$((from - 1)) $((from + late * scale / 1000 + 4)) machine stalled" >>"$scratch/stall-faults"
+done <"$scratch/stalls"
+if [ -s "$scratch/stalls" ]; then
+  say "the machine stalled $(grep -c . "$scratch/stalls") times for more than $stall_ms ms (longest" \
+      "$(sort -n -k2 "$scratch/stalls" | tail -n 1 | cut -d' ' -f2) ms, $(awk '{ s += $2 } END { print s }' \
+      "$scratch/stalls") ms in all)"
+fi
+
 # The link's time-outs stay real milliseconds; at `scale` x a few real seconds
 # of recovery after a fault are minutes of clock.
 margin=$((scale * 3 > 30 ? scale * 3 : 30))
 verdict=0
 for p in "${programs[@]}"; do
   python3 "$here/scripts/soak/check_rows.py" --label "$p" --data "$scratch/$p/home/Documents/Velrix" \
-    --sent "$scratch/$p/sent.log" --faults "$faults" --margin "$margin" --end "$stopped" || verdict=1
+    --sent "$scratch/$p/sent.log" --faults "$faults" --tight-faults "$scratch/stall-faults" \
+    --margin "$margin" --end "$stopped" || verdict=1
 done
 
 # Growth: descriptors must come back to where they were; memory may settle a

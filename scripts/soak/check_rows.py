@@ -9,7 +9,9 @@ DIR is the folder holding the year folders (<base>/Velrix). FILE is the unit's
 --sent-log: one line "<unit second> <count>" per count frame, every unit that
 played the run appending to it. The faults file holds the windows in which the
 run disturbed the unit on purpose, one "FROM TO WHAT" line each, in unit
-seconds since 1970.
+seconds since 1970; the tight faults file (--tight-faults) the same for
+windows that are not widened by the margin, such as the moments the machine
+stalled.
 
 What must hold:
 - every file lies in its dated folder, is CP932 with CR LF on every line, has
@@ -199,16 +201,22 @@ def read_sent(path):
     return sent
 
 
-def fault_windows(faults_path, sent, margin):
-    """Windows (from, to, what), widened by the margin."""
+def read_windows(path):
     windows = []
-    if faults_path:
-        with open(faults_path, encoding="utf-8") as f:
+    if path:
+        with open(path, encoding="utf-8") as f:
             for line in f:
                 parts = line.split(None, 2)
                 if len(parts) >= 2:
                     what = parts[2].strip() if len(parts) > 2 else "fault"
                     windows.append((int(parts[0]), int(parts[1]), what))
+    return windows
+
+
+def fault_windows(faults_path, sent, margin, tight_path=None):
+    """Windows (from, to, what): the declared ones and the unit's own gaps
+    widened by the margin, the tight ones as they are."""
+    windows = read_windows(faults_path)
     # What the unit itself did: seconds without a frame (silence, unplugged,
     # a slow unit clock) and seconds with two (a fast unit clock).
     for (a, _), (b, _) in zip(sent, sent[1:]):
@@ -218,7 +226,8 @@ def fault_windows(faults_path, sent, margin):
             windows.append((a, a, "unit sent an extra frame"))
         elif b < a:
             windows.append((b, a, "unit clock went back"))
-    return sorted((lo - margin, hi + margin, what) for lo, hi, what in windows)
+    widened = [(lo - margin, hi + margin, what) for lo, hi, what in windows]
+    return sorted(widened + read_windows(tight_path))
 
 
 class WindowIndex:
@@ -246,6 +255,7 @@ def main():
     ap.add_argument("--data", required=True)
     ap.add_argument("--sent", required=True)
     ap.add_argument("--faults")
+    ap.add_argument("--tight-faults", help="windows like --faults, taken without the margin")
     ap.add_argument("--margin", type=int, default=30)
     ap.add_argument("--end", type=int, help="unit second at which the program was told to stop")
     a = ap.parse_args()
@@ -253,7 +263,7 @@ def main():
     fail = Failures(a.label)
     rows, nfiles = collect_rows(a.data, fail)
     sent = read_sent(a.sent)
-    windows = WindowIndex(fault_windows(a.faults, sent, a.margin))
+    windows = WindowIndex(fault_windows(a.faults, sent, a.margin, a.tight_faults))
 
     missing_by = collections.Counter()
     unrecorded_by = collections.Counter()
