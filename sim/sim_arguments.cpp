@@ -113,6 +113,7 @@ std::string SimUsage() {
       "  --short-start          answer StartCount with 50 00 instead of 50 FF\n"
       "Other:\n"
       "  --link PATH            symbolic link to the device at PATH\n"
+      "  --sent-log FILE        append \"<unit second> <count>\" per count frame sent\n"
       "  --help                 this text\n"
       "  --version              the program's version\n";
 }
@@ -243,6 +244,13 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimConfig* config,
         return false;
       }
       parsed.linkPath = text;
+    } else if (option == "--sent-log") {
+      if (!value(&text)) return false;
+      if (text.empty()) {
+        message = option + " needs a path";
+        return false;
+      }
+      parsed.sentLogPath = text;
     } else {
       message = "unknown option \"" + option + "\" (see --help)";
       return false;

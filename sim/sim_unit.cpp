@@ -4,12 +4,14 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "platform/c_format.h"
 #include "platform/pty.h"
 #include "platform/scaled_clock.h"
 #include "sim/sim_protocol.h"
@@ -82,6 +84,7 @@ struct SimUnit::Impl {
   std::array<int, 256> commandCounts{};
   std::string slavePath;
   bool linkMade = false;
+  std::FILE* sentLog = nullptr;  // SimConfig::sentLogPath, open while running
 
   // Owned by the unit's thread while it runs; by the caller of Stop() after.
   PtyEnds pty;
@@ -180,6 +183,16 @@ std::size_t SimUnit::Impl::Write(const std::vector<std::uint8_t>& bytes, int cou
   if (written == bytes.size() && countSent >= 0) {
     countsSent.push_back(countSent);
     KeepNewest(&countsSent, kMaxCountsKept);
+    if (sentLog != nullptr) {
+      char line[48];
+      const int n = CFormat(line, sizeof line, "%lld %d\n",
+                            static_cast<long long>(ClockMs() / 1000), countSent);
+      // Flushed line by line: a unit killed mid-run still leaves what it sent.
+      if (n > 0) {
+        std::fwrite(line, 1, static_cast<std::size_t>(n), sentLog);
+        std::fflush(sentLog);
+      }
+    }
   }
   return written;
 }
@@ -399,6 +412,13 @@ bool SimUnit::Start(std::string* error) {
   CloseWakePipe(&d.wake);
   ClosePty(&d.pty);
 
+  if (!d.config.sentLogPath.empty() && d.sentLog == nullptr) {
+    d.sentLog = std::fopen(d.config.sentLogPath.c_str(), "ae");
+    if (d.sentLog == nullptr) {
+      if (error) *error = "cannot open " + d.config.sentLogPath + " for appending";
+      return false;
+    }
+  }
   PtyEnds pty;
   if (!OpenPty(&pty, error)) return false;
   WakePipe wake;
@@ -446,6 +466,10 @@ void SimUnit::Stop() {
   ClosePty(&d.pty);
   CloseWakePipe(&d.wake);
   d.RemoveLink();
+  if (d.sentLog != nullptr) {
+    std::fclose(d.sentLog);
+    d.sentLog = nullptr;
+  }
 }
 
 void SimUnit::HangUp() { Stop(); }

@@ -63,6 +63,12 @@ struct SimConfig {
   // that a later unit can be "plugged in" at the same name.
   std::string linkPath;
 
+  // If not empty, every count frame that leaves whole is appended to this file
+  // as a line "<unit second> <count>" (the unit clock's seconds since 1970),
+  // so that a run of days can be checked against what the unit really sent,
+  // across hang-ups and restarts that append to the same file.
+  std::string sentLogPath;
+
   // The unit's clock, for runs faster than real time: its seconds pace the
   // count frames and the schedule. nullptr = the machine's clock. Reply
   // delays and the write time-out stay real milliseconds. Must outlive the

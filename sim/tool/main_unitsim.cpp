@@ -1,14 +1,20 @@
 // velrix-unitsim: the simulated USB unit as a program, for trying the
 // application by hand (`velrix --simulate`) and for scripted demos.
+//
+// Soak runs may also give the accelerated clock's options
+// (platform/scaled_clock.h) with the same values as the program under test,
+// so that both agree on every second; --help omits them.
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/scaled_clock.h"
 #include "sim/sim_unit.h"
 
 namespace {
@@ -30,11 +36,25 @@ int main(int argc, char** argv) {
   if (asked != velrix::HelpOrVersion::None) {
     return velrix::AnswerHelpOrVersion(asked, kProgramName, velrix::sim::SimUsage());
   }
-  velrix::sim::SimConfig config;
   std::string error;
-  if (!velrix::sim::ParseSimArguments(args, &config, &error)) {
+  // The clock options first; what is left is the unit's own command line.
+  velrix::ClockOptions clockOptions;
+  std::vector<std::string> unitArgs;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (velrix::TakeClockOption(args, &i, &clockOptions, &error)) {
+      if (!error.empty()) return velrix::RejectArguments(kProgramName, error, velrix::sim::SimUsage());
+    } else {
+      unitArgs.push_back(args[i]);
+    }
+  }
+  velrix::sim::SimConfig config;
+  if (!velrix::sim::ParseSimArguments(unitArgs, &config, &error)) {
     return velrix::RejectArguments(kProgramName, error, velrix::sim::SimUsage());
   }
+  const std::unique_ptr<velrix::ScaledClock> clock =
+      velrix::MakeScaledClock(clockOptions, &error);
+  if (!error.empty()) return velrix::RejectArguments(kProgramName, error, velrix::sim::SimUsage());
+  config.clock = clock.get();
 
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
