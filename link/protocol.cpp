@@ -1,6 +1,7 @@
 #include "link/protocol.h"
 
 #include <array>
+#include <chrono>
 
 #include "platform/trace.h"
 
@@ -20,6 +21,11 @@ constexpr int kRcFrameTooLong = 2;
 constexpr std::uint8_t kCountLowMask = 0xFF;
 constexpr std::uint8_t kCountHighMask = 0x1F;
 constexpr std::uint8_t kLimitBit = 0x20;
+
+// How long a reply other than a count frame is waited for while bytes keep
+// coming: the span of one read's time-out, in real milliseconds as the
+// port's time-outs are.
+constexpr int kReplyWaitMs = kReadTotalPerByteMs + kReadTotalConstantMs;
 
 constexpr std::uint8_t kStatusChargingOff = 0x01;
 constexpr std::uint8_t kStatusBatteryOff = 0x02;
@@ -165,6 +171,19 @@ Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode) {
   std::uint8_t code = 0;
   int length = 0;
 
+  // While counting, a frame arrives every second, well inside the read
+  // time-out, so a reply the unit never sends (a command it dropped while it
+  // was silent, a reply a stray byte swallowed) would be waited for without
+  // end: the command is never retried, the heartbeat stops, and the
+  // supervisor restarts the link after twenty seconds, losing the seconds of
+  // the restart. The wait therefore ends as a missing reply once a read
+  // time-out's span has passed; the frames met meanwhile are stored, so no
+  // gap check runs. It ends only where a frame or a dropped byte has just
+  // ended, so the next reception starts on a frame's first byte.
+  const auto replyDue = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyWaitMs);
+  const auto replyOverdue = [&] {
+    return awaitedCode != kCodeCountFrame && std::chrono::steady_clock::now() >= replyDue;
+  };
   for (;;) {
     std::uint8_t byte = 0;
     const PortRead read = ctx.port.ReadByte(&byte);
@@ -178,6 +197,7 @@ Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode) {
         if (byte != awaitedCode && byte != kCodeCountFrame) {
           // Resynchronise on the next byte at once: a stray byte costs no time.
           TraceF(kResponseNgTrace, awaitedCode, byte, kRcUnexpectedCode);
+          if (replyOverdue()) return Failure(s);
           continue;
         }
         code = byte;
@@ -223,6 +243,7 @@ Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode) {
         if (code == kCodeCountFrame && length == kCountFrameLength) {
           HandleCountFrame(s, ctx.clock, frame[2], frame[3]);
           if (awaitedCode == kCodeCountFrame) return {};
+          if (replyOverdue()) return Failure(s);
           used = 0;
           parse = Parse::Code;
           break;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "tests/link/exchange_fixture.h"
 
 namespace velrix {
@@ -99,6 +102,40 @@ TEST_F(ReceiveReplyTest, TheMatchingBuzzerEchoIsConfirmed) {
   EXPECT_EQ(s.responseError.load(), 0);
   EXPECT_TRUE(reply.hasByte);
   EXPECT_EQ(s.echoConfirmed.load(), 1);
+}
+
+// A unit that dropped the status command (it was silent when the command came)
+// counts on: its frames keep the line busy, so the read never times out. The
+// wait must still end as a missing reply after a read time-out's span, with
+// the frames that follow left for the next reception; waiting on would starve
+// the supervisor's heartbeat until it restarts the link and loses seconds.
+TEST_F(ReceiveReplyTest, AReplyThatNeverComesIsGivenUpWhileCountFramesKeepComing) {
+  s.measuring = 1;
+  s.collecting = 1;
+  // Far longer than a read time-out, so that the frames outlast any wait
+  // that ends on time even on a loaded machine.
+  constexpr int kFrames = 100;
+  constexpr auto kFrameGap = std::chrono::milliseconds(80);
+  std::thread unitCounting([this, kFrameGap] {
+    for (int i = 0; i < kFrames; ++i) {
+      unit.Send({0x50, 0x02, 0x07, 0x00});
+      std::this_thread::sleep_for(kFrameGap);
+    }
+  });
+  const Reply reply = ReceiveReply(ctx, kCodeGetPowerStatus);
+  const int errorOfStatusRead = s.responseError.load();
+  unitCounting.join();
+
+  EXPECT_EQ(errorOfStatusRead, 1);
+  EXPECT_FALSE(reply.hasByte);
+  EXPECT_EQ(s.echoConfirmed.load(), 0);
+  // The frames are there, so nothing was counted as missing.
+  EXPECT_EQ(s.resyncWanted.load(), 0);
+  // The wait ended on a frame's end: what the unit sent after it is read as
+  // whole count frames.
+  s.responseError = 0;
+  ReceiveReply(ctx, kCodeCountFrame);
+  EXPECT_EQ(s.responseError.load(), 0);
 }
 
 TEST_F(ReceiveReplyTest, SilenceAfterTheMeasurementEndedClosesCollectionAsASuccess) {
