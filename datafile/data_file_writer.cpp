@@ -27,6 +27,8 @@ constexpr char kWriteFailed[] = "データファイル書き込みを失敗し�
 
 constexpr char kAutoComment[] = "auto";
 constexpr char kColumnTitles[] = "時刻,カウント値,リトライ,電源ステータス";
+// The retry column of a second without a count.
+constexpr int kMissingSecond = 1;
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kRowFormat[] = "%02d:%02d:%02d,%08.3lf,%d,%d";
 
@@ -137,15 +139,17 @@ int FinishAppend(DataFileWriter& writer, const DataFileEnv& env, std::FILE* f, b
 }
 
 // Rollover step 1: the rest of the old day as rows of count 0.
-int FillRestOfDay(DataFileWriter& writer, const DataFileEnv& env, std::uint8_t missing,
-                  std::uint8_t power) {
+// The seconds left of the old day never had a count: they are written as
+// missing (retry 1) whatever the flag of the sample that crossed midnight,
+// so that neither the reader nor a user takes them for counted zeros.
+int FillRestOfDay(DataFileWriter& writer, const DataFileEnv& env, std::uint8_t power) {
   if (CheckBeforeWrite(writer, env) != 0) return 1;
   long lengthBefore = -1;
   std::FILE* f = OpenForAppend(writer, env, &lengthBefore);
   if (f == nullptr) return 1;
   bool written = true;
   for (int s = writer.slot; s < kSecondsPerDay && written; ++s) {
-    written = WriteRow(f, s, 0.0, missing, power);
+    written = WriteRow(f, s, 0.0, kMissingSecond, power);
   }
   return FinishAppend(writer, env, f, written, lengthBefore);
 }
@@ -262,7 +266,7 @@ int AppendDataRow(DataFileWriter& writer, const DataFileEnv& env, double count,
   // 3. Midnight rollover.
   if (now.day != writer.fileDay) {
     if (anchored && writer.slot < kSecondsPerDay) {
-      if (FillRestOfDay(writer, env, missing, power) != 0) return 1;
+      if (FillRestOfDay(writer, env, power) != 0) return 1;
     }
     CommitDataFile(writer);
     writer.midnightName = true;

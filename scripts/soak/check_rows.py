@@ -322,8 +322,9 @@ def main():
             continue
         w = windows.find(t)
         if value != int(value) or value == 0:
-            # A filled-in second (the cycle's moving average) or the midnight
-            # rollover's zero fill: no frame of the unit.
+            # A filled-in second (the cycle's moving average, which may be
+            # 0): no frame of the unit. The midnight rollover's fill is
+            # marked missing and handled above.
             if w is None:
                 fail.add("filled second", f"{stamp(t)}: count {count_text} is no frame's count "
                                           "(a filled-in second) outside every fault window")

@@ -119,19 +119,22 @@ TEST_F(WriterTest, RunThroughMidnightClosesTheDayAndStartsTheNextAtMidnight) {
   EXPECT_EQ(writer.files.entries[1].startSecond, 4);
 }
 
-TEST_F(WriterTest, EmptySlotsAtTheRolloverBecomeZeroRows) {
+// The seconds of the old day that never came are zero rows marked missing,
+// with the power status of the sample that crossed midnight, even when that
+// sample itself was counted.
+TEST_F(WriterTest, EmptySlotsAtTheRolloverBecomeMissingZeroRows) {
   SetLocal(2013, 3, 2, 23, 59, 56);
   ASSERT_EQ(Create(), 0);
   Append(7.0);
   SetLocal(2013, 3, 3, 0, 0, 1);  // three seconds of the old day never came
-  Append(8.0, 1, 3);
+  Append(8.0, 0, 3);
   CommitDataFile(writer);
   EXPECT_EQ(ReadBytes(DataPath("2013/03/02/130302-235956.csv")),
             Header() +
                 "23:59:56,0007.000,0,0\r\n23:59:57,0000.000,1,3\r\n"
                 "23:59:58,0000.000,1,3\r\n23:59:59,0000.000,1,3\r\n");
   EXPECT_EQ(ReadBytes(DataPath("2013/03/03/130303-000000.csv")),
-            Header() + "00:00:00,0008.000,1,3\r\n");
+            Header() + "00:00:00,0008.000,0,3\r\n");
 }
 
 TEST_F(WriterTest, MoreSamplesThanSecondsCarryIntoTheNextDaysFirstRow) {
@@ -168,7 +171,7 @@ TEST_F(WriterTest, AWholeDayFileHoldsExactly86400Rows) {
   Append(1.0);
   SetLocal(2013, 3, 3, 0, 0, 0);
   Append(1.0);
-  SetLocal(2013, 3, 4, 0, 0, 0);  // the rest of the day is filled with zero rows
+  SetLocal(2013, 3, 4, 0, 0, 0);  // the rest of the day is filled with missing rows
   Append(1.0);
   const std::string day = ReadBytes(DataPath("2013/03/03/130303-000000.csv"));
   const std::string header = Header();
@@ -176,7 +179,7 @@ TEST_F(WriterTest, AWholeDayFileHoldsExactly86400Rows) {
   std::size_t rows = 0;
   for (std::size_t i = header.size(); i < day.size(); ++i) rows += day[i] == '\n';
   EXPECT_EQ(rows, 86400u);
-  EXPECT_EQ(day.substr(day.size() - 23), "23:59:59,0000.000,0,0\r\n");
+  EXPECT_EQ(day.substr(day.size() - 23), "23:59:59,0000.000,1,0\r\n");
 }
 
 }  // namespace
