@@ -9,9 +9,9 @@
 #
 #   scripts/soak.sh [HOURS]        simulated hours, default 24 (crosses midnight)
 #
-# A watcher (scripts/soak/stall_watch.py) notes when the machine itself
-# stalls; at an accelerated clock such a pause makes the link read a frame
-# seconds late, so the check counts those seconds under "machine stalled".
+# Watchers (scripts/soak/stall_watch.py, one per processor) note when the
+# machine itself stalls; at an accelerated clock such a pause makes the link
+# read a frame seconds late, so the check counts those seconds under "machine stalled".
 #
 # Environment: SOAK_SCALE (clock seconds per real second, default 20; see
 # below why not more),
@@ -166,8 +166,10 @@ sleep_until_unit() {
 # stalls of the machine, which the check then tells apart from seconds the
 # programs lose on their own.
 stall_ms=$(((500 + scale - 1) / scale))
-python3 "$here/scripts/soak/stall_watch.py" "$scratch/stalls" "$stall_ms" &
-pids+=("$!")
+for cpu in $(python3 -c 'import os; print(*sorted(os.sched_getaffinity(0)))'); do
+  python3 "$here/scripts/soak/stall_watch.py" "$scratch/stalls" "$stall_ms" "$cpu" &
+  pids+=("$!")
+done
 
 # --- Units ---------------------------------------------------------------------
 
