@@ -11,7 +11,8 @@
 #
 # Watchers (scripts/soak/stall_watch.py, one per processor) note when the
 # machine itself stalls; at an accelerated clock such a pause makes the link
-# read a frame seconds late, so the check counts those seconds under "machine stalled".
+# read a frame seconds late, so the check counts those seconds under
+# "machine stalled".
 #
 # Environment: SOAK_SCALE (clock seconds per real second, default 20; see
 # below why not more),
