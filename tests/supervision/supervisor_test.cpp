@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "link/protocol.h"
 #include "link/unit_link_state.h"
 #include "link/usb_comm.h"
 #include "link/usb_comm_kanshi.h"
@@ -23,8 +24,6 @@ namespace fs = std::filesystem;
 using Steady = std::chrono::steady_clock;
 using testing::TempFolder;
 
-constexpr int kCodeSetBuzzer = 0x00;
-constexpr int kCodeGetPowerStatus = 0x90;
 constexpr int kUnitCount = 5;
 
 double SecondsSince(Steady::time_point start) {
