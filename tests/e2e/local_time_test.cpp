@@ -63,7 +63,13 @@ std::string ReviewDisagrees(const Station& station, const std::string& day,
                   c.hour, c.minute, c.second, r.count);
     expected.push_back(line);
   }
-  return counted == expected ? "" : "velrix-review shows other seconds:\n" + Join(counted);
+  if (counted == expected) return "";
+  std::size_t k = 0;
+  while (k < counted.size() && k < expected.size() && counted[k] == expected[k]) ++k;
+  return "velrix-review shows " + std::to_string(counted.size()) + " seconds for " +
+         std::to_string(expected.size()) + " rows; at " + std::to_string(k) + ": \"" +
+         (k < counted.size() ? counted[k] : "") + "\" for \"" +
+         (k < expected.size() ? expected[k] : "") + "\"";
 }
 
 // The window's file view of the day: the condition search it runs, each
