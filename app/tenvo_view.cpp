@@ -64,7 +64,7 @@ sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
   sim::SimConfig config;
   config.clock = clock;
   config.counts.kind = sim::CountSource::Kind::Random;
-  config.counts.mean = 0.25;
+  config.counts.mean = 0.1;
   config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
   return config;
 }

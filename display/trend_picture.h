@@ -16,8 +16,8 @@
 
 namespace velrix {
 
-// A loaded file as the graph colours it: its first second counted from the
-// history's start, and its colour index 0-3.
+// A loaded file as the graph colours it: the second its name's time lies at,
+// counted from the history's start, and its colour index 0-3.
 struct TrendFileSpan {
   long long startSecond = 0;
   int colourIndex = 0;

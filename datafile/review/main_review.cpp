@@ -66,7 +66,8 @@ int Run(const ReviewOptions& options) {
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   const long long rows = options.level == kReviewSeconds ? WriteSecondsCsv(out, *history, clock)
                                                         : levels.rows();
-  const bool written = std::fflush(out) == 0 && (out == stdout || std::fclose(out) == 0);
+  const bool flushed = levels.Flush();
+  const bool written = std::fflush(out) == 0 && (out == stdout || std::fclose(out) == 0) && flushed;
   std::fprintf(stderr, "%s: %d files, %lld seconds loaded in %s s; %lld rows written\n",
                kProgramName, files, history->loadedSeconds,
                CFormatString("%.3f", took.count()).c_str(), rows);

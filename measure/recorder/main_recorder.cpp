@@ -123,7 +123,7 @@ void SleepUntil(std::chrono::steady_clock::time_point deadline) {
 sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
   sim::SimConfig config;
   config.counts.kind = sim::CountSource::Kind::Random;
-  config.counts.mean = 0.25;
+  config.counts.mean = 0.1;
   config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
   config.clock = clock;
   return config;
