@@ -88,6 +88,7 @@ class SteppingClock final : public Clock {
   SteppingClock(ClockSeconds change, int before, int after)
       : change_(change), before_(before), after_(after) {}
   ClockSeconds Now() const override { return 0; }
+  std::int64_t ElapsedMs() const override { return 0; }
   CalendarTime Local(ClockSeconds t) const override {
     return CalendarFromUtc(t + (t < change_ ? before_ : after_));
   }

@@ -86,7 +86,7 @@ std::string FileViewDisagrees(const Station& station, const std::vector<Row>& ro
   RunConditionSearch(*history, {station.dataFolder(), ""}, range, {messages, zone});
   std::string problems;
   for (const Row& r : rows) {
-    const long long s = r.at - history->origin;
+    const long long s = r.at - history->origin - 1;  // slot s holds the row stamped origin + s + 1
     if (s < 0 || s >= history->loadedSeconds) {
       problems += "a row outside the loaded seconds\n";
       break;
