@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -51,6 +52,17 @@ bool StartsWithVersion(std::string_view bytes) {
   return IsVersionWord(bytes.data() + start, static_cast<int>(end - start));
 }
 
+// The part of a working copy's bytes that can be committed: up to the end of
+// its last whole line (CR LF) before any NUL byte. What lies after it is what
+// a cut can leave at the end of a file being appended to: a row without its
+// end, or a run of NUL bytes where the file's length reached the disk and
+// its contents did not.
+std::size_t WholeLinesLength(std::string_view bytes) {
+  const std::string_view beforeNul = bytes.substr(0, bytes.find('\0'));
+  const std::size_t lastEnd = beforeNul.rfind(kLineEnd);
+  return lastEnd == std::string_view::npos ? 0 : lastEnd + sizeof kLineEnd - 1;
+}
+
 // A message filled with up to three texts in the order of its %s (extra
 // arguments to a format are ignored).
 std::string Printed(const char* format, const std::string& a, const std::string& b,
@@ -91,12 +103,6 @@ WorkingCopyCheck CheckWorkingCopy(const std::string& workingPath) {
 }
 
 bool SyncAppendedRows(std::FILE* workingCopy) { return SyncFile(workingCopy); }
-
-std::size_t WholeLinesLength(std::string_view bytes) {
-  const std::string_view beforeNul = bytes.substr(0, bytes.find('\0'));
-  const std::size_t lastEnd = beforeNul.rfind(kLineEnd);
-  return lastEnd == std::string_view::npos ? 0 : lastEnd + sizeof kLineEnd - 1;
-}
 
 bool WriteWorkingTarget(const std::string& workingPath, const std::string& datedPath) {
   return WriteFileAtomically(WorkingTargetPath(workingPath), datedPath);

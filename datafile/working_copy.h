@@ -15,7 +15,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 #include "platform/user_messages.h"
 
@@ -45,13 +44,6 @@ WorkingCopyCheck CheckWorkingCopy(const std::string& workingPath);
 // append that wrote them returns: a power cut then costs at most the row
 // being written. False when they may not have reached it.
 bool SyncAppendedRows(std::FILE* workingCopy);
-
-// The part of a working copy's bytes that can be committed: up to the end of
-// its last whole line (CR LF) before any NUL byte. What lies after it is what
-// a cut can leave at the end of a file being appended to: a row without its
-// end, or a run of NUL bytes where the file's length reached the disk and
-// its contents did not.
-std::size_t WholeLinesLength(std::string_view bytes);
 
 // Notes (or forgets) which dated file the working copy belongs to, durably:
 // a note that a cut brought back after the working copy was truncated for a

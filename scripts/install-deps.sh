@@ -13,6 +13,7 @@ packages=(
   dpkg-dev desktop-file-utils fakeroot file systemd
   xvfb xauth
   shared-mime-info
+  fuse3 libfuse3-dev
 )
 
 missing=()

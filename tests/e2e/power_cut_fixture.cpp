@@ -186,17 +186,9 @@ Files ReadTree(const std::string& root) {
   return files;
 }
 
-SettingsVersions InitialSettings(const Files& tree) {
-  SettingsVersions versions;
-  for (const char* name : kSettingsNames) {
-    const auto file = tree.find(std::string("program/") + name);
-    if (file != tree.end()) versions[name].push_back(file->second);
-  }
-  return versions;
-}
-
 void NoteSettings(const std::string& programFolder, SettingsVersions* versions) {
-  for (auto& [name, list] : *versions) {
+  for (const char* name : kSettingsNames) {
+    std::vector<std::string>& list = (*versions)[name];
     const std::string now = ReadBytes(programFolder + name);
     if (list.empty() || list.back() != now) list.push_back(now);
   }

@@ -81,10 +81,10 @@ std::optional<int> StopOnceListening(Child& child);
 using Files = std::map<std::string, std::string>;
 Files ReadTree(const std::string& root);
 
-// The versions each settings file held in the run, in order, by file name.
+// The versions each settings file held in the run, in order, by file name:
+// adds what the folder's settings files hold now where it changed (the
+// first call, on the first mount's tree, gives the versions to start with).
 using SettingsVersions = std::map<std::string, std::vector<std::string>>;
-SettingsVersions InitialSettings(const Files& tree);
-// Adds what the program folder's settings files hold now, where it changed.
 void NoteSettings(const std::string& programFolder, SettingsVersions* versions);
 
 // The length of a working copy's whole lines (before any NUL, up to the last

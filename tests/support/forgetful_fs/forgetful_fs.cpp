@@ -375,31 +375,6 @@ int SyncDir(const char* path, int, fuse_file_info* fi) {
   return 0;
 }
 
-int ChangeMode(const char* path, mode_t mode, fuse_file_info* fi) {
-  if (fi == nullptr && Resolve(path) < 0) return static_cast<int>(Resolve(path));
-  Handle(fi, path).mode = mode & 07777;
-  return 0;
-}
-
-int Times(const char* path, const struct timespec*, fuse_file_info* fi) {
-  if (fi == nullptr && Resolve(path) < 0) return static_cast<int>(Resolve(path));
-  return 0;
-}
-
-int Access(const char* path, int) {
-  const long at = Resolve(path);
-  return at < 0 ? static_cast<int>(at) : 0;
-}
-
-int StatFs(const char*, struct statvfs* st) {
-  std::memset(st, 0, sizeof *st);
-  st->f_bsize = st->f_frsize = 4096;
-  st->f_blocks = st->f_bfree = st->f_bavail = 1 << 20;
-  st->f_files = st->f_ffree = 1 << 20;
-  st->f_namemax = 255;
-  return 0;
-}
-
 int Nothing(const char*, fuse_file_info*) { return 0; }
 
 void* Init(fuse_conn_info*, fuse_config* config) {
@@ -466,10 +441,6 @@ int main(int argc, char** argv) {
   ops.truncate = Truncate;
   ops.fsync = Sync;
   ops.fsyncdir = SyncDir;
-  ops.chmod = ChangeMode;
-  ops.utimens = Times;
-  ops.access = Access;
-  ops.statfs = StatFs;
   ops.flush = Nothing;
   ops.release = Nothing;
   ops.releasedir = Nothing;
