@@ -164,6 +164,7 @@ void CTenvoView::ShutDown() {
   // A running measurement is finished: stopped, a pause for the link and a
   // tick in progress, then the working copy goes over the dated file.
   StopMeasurementAtExit(ctx_);
+  keepAwake_.Follow(false);
   sound_.Stop();
   if (supervisor_) supervisor_->Stop();
   if (simUnit_) simUnit_->Stop();
@@ -325,6 +326,7 @@ void CTenvoView::PostRefresh() {
 
 void CTenvoView::RefreshRequest() {
   MeasurementChecks(ctx_);
+  keepAwake_.Follow(link_.measuring.load() == 1);
   if (busy_) return;
   // Redraw only when a second was completed or the clock moved on; the graph
   // only for a new second of the live measurement.

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 
@@ -34,6 +35,7 @@
 #include "measure/derived_values.h"
 #include "measure/dose_table.h"
 #include "measure/live_history.h"
+#include "measure/keep_awake.h"
 #include "measure/measurement.h"
 #include "measure/measurement_run.h"
 #include "measure/warnings.h"
@@ -167,6 +169,11 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   QPointer<CDlg_trend_info> cursorLine_;
   QPointer<CDlg_trend_info> spareInfo_;  // made with the other two, never shown
 
+  // Held while a measurement runs; without logind the reason goes to
+  // standard error once, never to a message box.
+  KeepAwake keepAwake_{[](const std::string& text) {
+    std::fprintf(stderr, "velrix: %s\n", text.c_str());
+  }};
   LinkConfig linkConfig_;
   std::unique_ptr<sim::SimUnit> simUnit_;
   std::unique_ptr<LinkSupervisor> supervisor_;

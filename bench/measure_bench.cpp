@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "link/protocol.h"
 #include "measure/derived_values.h"
 #include "measure/dose_table.h"
 #include "measure/measurement.h"
@@ -51,13 +52,7 @@ class RunningMeasurement {
   void Stop() { StopMeasurement(ctx_); }
 
   // The link's side: complete the entry, then publish it.
-  void Push(double count) {
-    const int w = link_->ringWrite.load();
-    link_->sampleRing[w].count.store(count);
-    link_->sampleRing[w].missing.store(0);
-    link_->sampleRing[w].power.store(0);
-    link_->ringWrite.store((w + 1) % kSampleRingSize, std::memory_order_release);
-  }
+  void Push(double count) { PublishEntry(*link_, count, 0, 0); }
   void Tick() { CycleTick(ctx_); }
   void AdvanceSecond() { clock_.Advance(1); }
 

@@ -27,8 +27,6 @@ constexpr char kWriteFailed[] = "データファイル書き込みを失敗し�
 
 constexpr char kAutoComment[] = "auto";
 constexpr char kColumnTitles[] = "時刻,カウント値,リトライ,電源ステータス";
-// The retry column of a second without a count.
-constexpr int kMissingSecond = 1;
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kRowFormat[] = "%02d:%02d:%02d,%08.3lf,%d,%d";
 
@@ -140,22 +138,6 @@ int FinishAppend(DataFileWriter& writer, const DataFileEnv& env, std::FILE* f, b
   return 1;
 }
 
-// Rollover step 1: the rest of the old day as rows of count 0.
-// The seconds left of the old day never had a count: they are written as
-// missing (retry 1) whatever the flag of the sample that crossed midnight,
-// so that neither the reader nor a user takes them for counted zeros.
-int FillRestOfDay(DataFileWriter& writer, const DataFileEnv& env, std::uint8_t power) {
-  if (CheckBeforeWrite(writer, env) != 0) return 1;
-  long lengthBefore = -1;
-  std::FILE* f = OpenForAppend(writer, env, &lengthBefore);
-  if (f == nullptr) return 1;
-  bool written = true;
-  for (int s = writer.slot; s < kSecondsPerDay && written; ++s) {
-    written = WriteRow(f, s, 0.0, kMissingSecond, power);
-  }
-  return FinishAppend(writer, env, f, written, lengthBefore);
-}
-
 }  // namespace
 
 MeasurementFileList::MeasurementFileList() { entries.reserve(kMeasurementFileListReserve); }
@@ -183,11 +165,24 @@ std::string DayFolderPath(const std::string& dataFolder, const CalendarTime& at)
   return dataFolder + tail;
 }
 
-int CreateDataFile(DataFileWriter& writer, const DataFileEnv& env) {
-  // 1.
+namespace {
+
+int SecondOfDay(const CalendarTime& c) { return c.hour * 3600 + c.minute * 60 + c.second; }
+
+bool SameDate(const CalendarTime& a, const CalendarTime& b) {
+  return a.year == b.year && a.month == b.month && a.day == b.day;
+}
+
+bool IsNextDate(const CalendarTime& before, const CalendarTime& after) {
+  return UtcFromCalendar(after.year, after.month, after.day, 0, 0, 0) -
+             UtcFromCalendar(before.year, before.month, before.day, 0, 0, 0) ==
+         kSecondsPerDay;
+}
+
+// Creating a file for the local time `now`: the file's name, folders and
+// date come from it.
+int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarTime& now) {
   if (writer.failed) return 1;
-  // 2.
-  const CalendarTime now = env.clock.LocalNow();
   // 3, 4. The three dated folders, each reported on its own.
   char part[64];
   std::snprintf(part, sizeof part, "/%4d", now.year);
@@ -208,8 +203,19 @@ int CreateDataFile(DataFileWriter& writer, const DataFileEnv& env) {
     FailWithMessage(writer, env, kDayFolderFailed);
     return 1;
   }
-  // 5, 6.
-  const std::string name = DataFileName(now, writer.midnightName);
+  // 5, 6. A file named after a new local time may find its name taken (the
+  // clock was set back to the very second an earlier file began): one
+  // second earlier still places every row at its own time, and nothing is
+  // overwritten.
+  std::string name = DataFileName(now, writer.midnightName);
+  if (!writer.midnightName) {
+    std::error_code taken;
+    if (std::filesystem::exists(dayFolder + "/" + name, taken)) {
+      const CalendarTime earlier = CalendarFromUtc(
+          UtcFromCalendar(now.year, now.month, now.day, now.hour, now.minute, now.second) - 1);
+      if (earlier.day == now.day) name = DataFileName(earlier, false);
+    }
+  }
   MeasurementFileEntry entry;
   std::snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
   entry.startSecond = writer.files.entries.empty() ? 0 : env.elapsedSeconds;
@@ -254,53 +260,74 @@ int CreateDataFile(DataFileWriter& writer, const DataFileEnv& env) {
     return 1;
   }
   // 10.
-  writer.fileDay = now.day;
+  writer.fileDate = now;
   writer.slot = -1;
   return 0;
 }
 
+// The rows go on in a new file: the current one is checked and committed,
+// then a file for the row's local time is begun ("-000000" at midnight).
+int BeginNextFile(DataFileWriter& writer, const DataFileEnv& env, const CalendarTime& at,
+                  bool midnight) {
+  // A deleted or damaged working copy is reported here, before the commit
+  // or a new file could hide what happened to the old one.
+  if (CheckBeforeWrite(writer, env) != 0) return 1;
+  CommitDataFile(writer);
+  writer.midnightName = midnight;
+  const int created = CreateFileAt(writer, env, at);
+  writer.midnightName = false;
+  return created;
+}
+
+// The measurement's second of the row being written and its time become
+// the start of the newest file in the list.
+void NoteFirstRow(DataFileWriter& writer, const DataFileEnv& env, ClockSeconds rowTime) {
+  if (writer.files.entries.empty()) return;
+  MeasurementFileEntry& entry = writer.files.entries.back();
+  entry.firstRowSecond = env.elapsedSeconds > 0 ? env.elapsedSeconds - 1 : 0;
+  entry.firstRowTime = rowTime;
+}
+
+}  // namespace
+
+int CreateDataFile(DataFileWriter& writer, const DataFileEnv& env) {
+  return CreateFileAt(writer, env, env.clock.LocalNow());
+}
+
 int AppendDataRow(DataFileWriter& writer, const DataFileEnv& env, double count,
-                  std::uint8_t missing, std::uint8_t power) {
-  // 1.
+                  std::uint8_t missing, std::uint8_t power, ClockSeconds rowTime) {
+  // 1. Nothing is written after a failure until a new measurement starts.
   if (writer.failed) return 1;
-  // 2.
-  const ClockSeconds nowSeconds = env.clock.Now();
-  const CalendarTime now = env.clock.Local(nowSeconds);
-  const bool anchored = writer.slot >= 0;
-  if (!anchored) {
-    writer.slot = now.hour * 3600 + now.minute * 60 + now.second;
-    writer.firstRowTime = nowSeconds;
-  }
-  // 3. Midnight rollover.
-  if (now.day != writer.fileDay) {
-    if (anchored && writer.slot < kSecondsPerDay) {
-      if (FillRestOfDay(writer, env, power) != 0) return 1;
+  // 2, 3. The row's label is the local time of its own second. The first
+  // row anchors the file; a first row after midnight (the measurement began
+  // a moment before it) leaves the first file with its header only.
+  const CalendarTime local = env.clock.Local(rowTime);
+  const int second = SecondOfDay(local);
+  if (writer.slot < 0) {
+    writer.firstRowTime = rowTime;
+    if (!SameDate(local, writer.fileDate) && BeginNextFile(writer, env, local, true) != 0) {
+      return 1;
     }
-    CommitDataFile(writer);
-    writer.midnightName = true;
-    const int created = CreateDataFile(writer, env);
-    writer.midnightName = false;
-    if (created != 0) return 1;
-    writer.slot = 0;
+    writer.slot = second;
+    NoteFirstRow(writer, env, rowTime);
+  } else if (!SameDate(local, writer.fileDate) || second != writer.slot) {
+    // Midnight when the day ran to its end and the label goes on at
+    // 00:00:00; any other break in the labels is a change of local time.
+    const bool midnight =
+        writer.slot == kSecondsPerDay && second == 0 && IsNextDate(writer.fileDate, local);
+    if (BeginNextFile(writer, env, local, midnight) != 0) return 1;
+    writer.slot = second;
+    NoteFirstRow(writer, env, rowTime);
   }
-  // 4.
+  // 4. The working copy is still ours.
   if (CheckBeforeWrite(writer, env) != 0) return 1;
   // 5.
   long lengthBefore = -1;
   std::FILE* f = OpenForAppend(writer, env, &lengthBefore);
   if (f == nullptr) return 1;
   // 6.
-  bool written = true;
-  if (writer.slot >= kSecondsPerDay) {
-    writer.carry += count;
-  } else if (writer.carry > 0.0) {
-    written = WriteRow(f, writer.slot, writer.carry + count, missing, power);
-    writer.carry = 0.0;
-    ++writer.slot;
-  } else {
-    written = WriteRow(f, writer.slot, count, missing, power);
-    ++writer.slot;
-  }
+  const bool written = WriteRow(f, writer.slot, count, missing, power);
+  ++writer.slot;
   // 7.
   return FinishAppend(writer, env, f, written, lengthBefore);
 }

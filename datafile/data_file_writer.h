@@ -33,6 +33,11 @@ inline constexpr std::size_t kHeaderTextMaxBytes = 127;
 struct MeasurementFileEntry {
   char name[kDataFileNameLength + 1] = {};
   int startSecond = 0;  // elapsed second of the measurement at which the file began
+  // The measurement's second (from 0) of the file's first row and its
+  // calendar second; -1 before the file has a row. A file begun at a change
+  // of local time starts a new relation between seconds and dates.
+  int firstRowSecond = -1;
+  ClockSeconds firstRowTime = 0;
 };
 
 // The files of the current measurement in the order they were created. Entry
@@ -50,8 +55,8 @@ struct DataFileWriter {
   bool failed = false;        // any failure; create and append do nothing until the next start
   bool midnightName = false;  // only during the rollover: the "-000000" name
   std::int32_t slot = -1;     // second of the day of the next row; -1 = not yet anchored
-  int fileDay = 0;            // day of the month the current file was created
-  double carry = 0.0;         // counts of seconds that found the day already full
+  CalendarTime fileDate;      // local date the current file's rows belong to
+  ClockSeconds lastRowTime = 0;   // calendar second of the last row written
   ClockSeconds firstRowTime = 0;  // clock time the measurement's first row was anchored
   std::string workingPath;
   std::string datedPath;
@@ -76,6 +81,7 @@ struct DataFileEnv {
   UserMessages& messages;
   AutoStartState& autoStartState;   // "auto" is written once, then the state moves on
   int elapsedSeconds;               // the measurement's elapsed seconds, for the file list
+                                    // (while a row is appended: its second + 1)
   DataFileFailureStop& failureStop;
 };
 
@@ -84,10 +90,15 @@ struct DataFileEnv {
 int CreateDataFile(DataFileWriter& writer, const DataFileEnv& env);
 
 // Appends the row of one completed second (count value, missing flag, power
-// status), rolling over to a new file when the day has changed. 0 on
-// success, 1 on failure (already reported and the measurement stopped).
+// status) labelled with the local time of rowTime, the calendar second it
+// stands for (not the moment it is written). A new file begins when the
+// label does not follow the last row's: at midnight (the "-000000" file), and
+// at a change of local time (daylight saving, someone setting the clock),
+// where the file is named after the new label, so that no label repeats or
+// jumps within a file. 0 on success, 1 on failure (already reported and the
+// measurement stopped).
 int AppendDataRow(DataFileWriter& writer, const DataFileEnv& env, double count,
-                  std::uint8_t missing, std::uint8_t power);
+                  std::uint8_t missing, std::uint8_t power, ClockSeconds rowTime);
 
 // Copies the working copy over the current dated file. 0 on success, 1 when
 // there was nothing to copy or the copy failed (the working copy is then

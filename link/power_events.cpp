@@ -99,7 +99,9 @@ void EvaluatePowerEvents(PowerPanelState& panel, const PowerSettings& settings,
   SyncButtons(link.chargingOn.load(), panel.chargingButtonsOn, kChargingOnCommand,
               kChargingOffCommand, view);
 
-  const ClockSeconds now = clock.Now();
+  // Delays are elapsed time: setting the computer's clock must neither
+  // fire an action early nor hold it back for the length of the step.
+  const ClockSeconds now = clock.ElapsedSeconds();
   for (int i = 0; i < kPowerEvents; ++i) {
     const PowerEventRule& rule = kPowerEventRules[i];
     const PowerEventSetting& setting = settings.events[i];

@@ -1,5 +1,6 @@
 #include "link/protocol.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -17,6 +18,12 @@ constexpr char kSendErrorTrace[] = "Send Error [%d(%x)]";
 // a frame that cannot fit the frame buffer.
 constexpr int kRcUnexpectedCode = 1;
 constexpr int kRcFrameTooLong = 2;
+
+// A whole count frame on the wire: code, length and two data bytes.
+constexpr int kCountFrameBytes = 2 + kCountFrameLength;
+// One entry's run of missing seconds is capped far above any real gap
+// (68 years).
+constexpr ClockSeconds kMaxMissingRun = 0x7FFFFFFF;
 
 constexpr std::uint8_t kCountLowMask = 0xFF;
 constexpr std::uint8_t kCountHighMask = 0x1F;
@@ -59,7 +66,7 @@ Reply Failure(UnitLinkState& s) {
 Reply ReceptionTimedOut(LinkContext& ctx) {
   UnitLinkState& s = ctx.state;
   if (s.measuring.load() != 0 || s.collecting.load() != 0) {
-    GapCheck(s, ctx.Now(), GapCheckForm::Timeout);
+    GapCheck(s, ctx.Elapsed(), ctx.Now(), GapCheckForm::Timeout);
   }
   // The unit stops sending frames once counting stops; the silence after the
   // last one is the normal end of a measurement's collection.
@@ -74,7 +81,7 @@ Reply ReceptionTimedOut(LinkContext& ctx) {
 Reply ReceptionFailed(LinkContext& ctx, std::uint8_t awaitedCode) {
   UnitLinkState& s = ctx.state;
   if (s.measuring.load() != 0 || s.collecting.load() != 0) {
-    GapCheck(s, ctx.Now(), GapCheckForm::ReadFailure);
+    GapCheck(s, ctx.Elapsed(), ctx.Now(), GapCheckForm::ReadFailure);
   }
   TraceF(kReceiveFailedTrace, awaitedCode);
   return Failure(s);
@@ -88,71 +95,98 @@ int CountOfFrame(std::uint8_t low, std::uint8_t high) {
 
 int LimitFlagOfFrame(std::uint8_t high) { return (high & kLimitBit) != 0 ? 1 : 0; }
 
-void StoreSample(UnitLinkState& s, double count, std::uint8_t missing) {
-  int w = s.ringWrite.load(std::memory_order_relaxed);
-  if (w < 0 || w >= kSampleRingSize) w = 0;
-  LinkSample& entry = s.sampleRing[w];
+void PublishEntry(UnitLinkState& s, double count, std::uint8_t missing, std::uint8_t power,
+                  std::uint32_t seconds) {
+  const std::uint32_t written = s.ringWrite.load(std::memory_order_relaxed);
+  const std::uint32_t before = s.ringSeconds.load(std::memory_order_relaxed);
+  LinkSample& entry = s.sampleRing[RingIndex(written)];
   entry.count.store(count, std::memory_order_relaxed);
   entry.missing.store(missing, std::memory_order_relaxed);
-  entry.power.store(CurrentPowerStatus(s), std::memory_order_relaxed);
-  s.ringWrite.store((w + 1) % kSampleRingSize, std::memory_order_release);
-  s.storedSamples.fetch_add(1);
+  entry.power.store(power, std::memory_order_relaxed);
+  entry.seconds.store(seconds, std::memory_order_relaxed);
+  entry.firstSecond.store(before, std::memory_order_relaxed);
+  s.ringSeconds.store(before + seconds, std::memory_order_relaxed);
+  s.ringWrite.store(written + 1, std::memory_order_release);
 }
 
-void GapCheck(UnitLinkState& s, ClockSeconds now, GapCheckForm form) {
+void StoreSample(UnitLinkState& s, double count, std::uint8_t missing, std::uint32_t seconds) {
+  PublishEntry(s, count, missing, CurrentPowerStatus(s), seconds);
+  s.storedSamples.fetch_add(static_cast<int>(seconds));
+}
+
+int GapCheck(UnitLinkState& s, ClockSeconds now, ClockSeconds wallNow, GapCheckForm form) {
   // After a stop the silence is the unit obeying StopCount: nothing is
   // missing, and a resync would start its counting again while idle.
-  if (s.measuring.load() == 0) return;
+  if (s.measuring.load() == 0) return 0;
   if (s.storedSamples.load() == 0) {
     s.collectStart.store(now);
     if (form == GapCheckForm::CountFrame) s.lastFrameTime.store(now);
   }
   const ClockSeconds collectStart = s.collectStart.load();
+  const ClockSeconds deficit = (now - collectStart) - s.storedSamples.load();
   const bool silent = now - s.lastFrameTime.load() >= kSilenceSeconds;
-  const bool behind = now - collectStart >= s.storedSamples.load() + 2;
-  if (!silent && !behind) return;
+  const bool behind = deficit >= 2;
+  if (!silent && !behind) return 0;
 
-  // The bound shrinks as each insertion raises storedSamples, so one pass
-  // fills about half the deficit and later passes catch up the rest.
-  for (ClockSeconds k = 0; k < (now - collectStart) - s.storedSamples.load() + 1; ++k) {
-    StoreSample(s, 0.0, 1);
-    const int missing = s.consecutiveMissing.fetch_add(1) + 1;
+  // Every second before the current one that has no sample becomes one run
+  // of missing seconds, so the sample of the current second lands on its
+  // own second and a gap of any length costs the ring one entry. (Filling
+  // only part of the gap per pass would store the frames that arrive
+  // meanwhile seconds or minutes before their own.)
+  int inserted = 0;
+  if (deficit > 0) {
+    inserted = static_cast<int>(std::min<ClockSeconds>(deficit, kMaxMissingRun));
+    StoreSample(s, 0.0, 1, static_cast<std::uint32_t>(inserted));
+    const int missing = s.consecutiveMissing.fetch_add(inserted) + inserted;
     RaiseToMax(s.maxRetryCount, missing);
     if ((form == GapCheckForm::CountFrame || form == GapCheckForm::Timeout) &&
         RetriesExhausted(s, missing)) {
       s.linkStatus.store(kLinkRetriesExhausted);
     }
   }
-  s.lastRetryTime.store(now);
+  s.lastRetryTime.store(wallNow);
   if (form != GapCheckForm::CountFrame) {
     s.resyncWanted.store(1);
     s.lastFrameTime.store(now);
   }
+  return inserted;
 }
 
-void HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t low, std::uint8_t high) {
-  const ClockSeconds now = clock.Now();
+FrameOutcome HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t low,
+                              std::uint8_t high, bool backlogQueued) {
+  const ClockSeconds now = clock.ElapsedSeconds();
+  FrameOutcome outcome = FrameOutcome::Ignored;
   if (s.collecting.load() == 1) {
     if (s.storedSamples.load() == 0) {
       s.collectStart.store(now);
       s.lastFrameTime.store(now);
     }
-    GapCheck(s, now, GapCheckForm::CountFrame);
-    // A unit whose clock runs ahead would push the samples past the wall
-    // clock; a frame more than one second early is dropped.
-    if (now - s.collectStart.load() >= s.storedSamples.load() - 1) {
+    const int inserted = GapCheck(s, now, clock.Now(), GapCheckForm::CountFrame);
+    if (inserted > 0 && backlogQueued) {
+      // Queued behind a gap: sent while this program could not read. Its
+      // second is unknown; counting starts again from the next frame.
+      s.resyncWanted.store(1);
+      outcome = FrameOutcome::Stale;
+    } else if (now - s.collectStart.load() >= s.storedSamples.load() - 1) {
+      // A unit whose clock runs ahead would push the samples past the wall
+      // clock; a frame more than one second early is dropped.
       if (s.storedSamples.load() == 0) s.collectStart.store(now);
       s.limitReached.store(LimitFlagOfFrame(high));
       StoreSample(s, static_cast<double>(CountOfFrame(low, high)), 0);
+      outcome = FrameOutcome::Stored;
+    } else {
+      outcome = FrameOutcome::Early;
     }
     if (s.measuring.load() == 0) s.collecting.store(0);
   } else if (s.measuring.load() == 1) {
     // The first frame after a start may carry a partial second: it only
     // opens the collection.
     s.collecting.store(1);
+    outcome = FrameOutcome::Opened;
   }
   s.consecutiveMissing.store(0);
   s.lastFrameTime.store(now);
+  return outcome;
 }
 
 void ApplyPowerStatus(UnitLinkState& s, std::uint8_t status) {
@@ -241,7 +275,10 @@ Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode) {
           return {true, value};
         }
         if (code == kCodeCountFrame && length == kCountFrameLength) {
-          HandleCountFrame(s, ctx.clock, frame[2], frame[3]);
+          const bool backlog = ctx.port.QueuedBytes() >= kCountFrameBytes;
+          if (HandleCountFrame(s, ctx.clock, frame[2], frame[3], backlog) == FrameOutcome::Stale) {
+            ctx.port.DiscardInput();
+          }
           if (awaitedCode == kCodeCountFrame) return {};
           if (replyOverdue()) return Failure(s);
           used = 0;

@@ -51,6 +51,11 @@ class LinkPort {
   virtual bool Write(const std::uint8_t* data, std::size_t size, int* error) = 0;
   // Waits ms milliseconds; false when the thread is being stopped meanwhile.
   virtual bool Pause(int ms) = 0;
+  // Bytes that have arrived and wait to be read, and dropping them: a
+  // backlog that piled up while the program could not read belongs to
+  // seconds already given up as missing.
+  virtual int QueuedBytes() { return 0; }
+  virtual void DiscardInput() {}
 };
 
 // The serial port as the link uses it: pauses are the thread's cancellable
@@ -64,6 +69,8 @@ class SerialLinkPort final : public LinkPort {
     return port_.Write(data, size, error);
   }
   bool Pause(int ms) override { return canceller_.SleepFor(ms); }
+  int QueuedBytes() override { return port_.QueuedInputBytes(); }
+  void DiscardInput() override { port_.DiscardInput(); }
 
  private:
   SerialPort& port_;
@@ -100,7 +107,10 @@ struct LinkContext {
   // write time-outs stay real.
   int timeScale = 1;
 
+  // The calendar second, for what is shown as a date.
   ClockSeconds Now() const { return clock.Now(); }
+  // The elapsed second, for every alignment and interval.
+  ClockSeconds Elapsed() const { return clock.ElapsedSeconds(); }
   // Waits a pacing pause on the port; false when the thread is being stopped.
   bool Pause(int ms) const {
     return port.Pause(timeScale > 1 ? (ms + timeScale - 1) / timeScale : ms);
@@ -124,16 +134,38 @@ enum class GapCheckForm { CountFrame, Timeout, ReadFailure, MainLoop };
 int CountOfFrame(std::uint8_t low, std::uint8_t high);
 int LimitFlagOfFrame(std::uint8_t high);
 
-// Writes one entry at ringWrite with the current power status byte, then
-// publishes the next write index and counts the entry in storedSamples.
-void StoreSample(UnitLinkState& s, double count, std::uint8_t missing);
+// Writes one entry for `seconds` seconds (more than one only for a run of
+// missing seconds) at the ring's next place, then publishes it and counts
+// its seconds in ringSeconds.
+void PublishEntry(UnitLinkState& s, double count, std::uint8_t missing, std::uint8_t power,
+                  std::uint32_t seconds = 1);
 
-// Inserts missing-second entries when the clock has run ahead of the stored
-// samples by two seconds or more, or after kSilenceSeconds without a frame.
-void GapCheck(UnitLinkState& s, ClockSeconds now, GapCheckForm form);
+// One entry with the current power status byte, counted in storedSamples.
+void StoreSample(UnitLinkState& s, double count, std::uint8_t missing,
+                 std::uint32_t seconds = 1);
 
-// A complete count frame 0x50, 2, low, high.
-void HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t low, std::uint8_t high);
+// Inserts the missing seconds, as one entry, when the elapsed clock has run
+// ahead of the stored samples by two seconds or more, or after
+// kSilenceSeconds without a frame: every second before the current one that
+// has no sample. elapsedNow aligns; wallNow dates the retry for the panel.
+// Returns the seconds inserted.
+int GapCheck(UnitLinkState& s, ClockSeconds elapsedNow, ClockSeconds wallNow, GapCheckForm form);
+
+// What became of a count frame.
+enum class FrameOutcome {
+  Stored,   // the sample of its second
+  Opened,   // the first frame after a start: it only opens the collection
+  Early,    // more than a second ahead of the clock: dropped
+  Stale,    // it lay queued behind a gap the program could not read through: dropped
+  Ignored,  // no measurement collects it
+};
+
+// A complete count frame 0x50, 2, low, high. backlogQueued: more bytes wait
+// on the port behind it, so a gap found now means the frames arrived while
+// the program was stopped (a suspended or paused computer) and lay queued;
+// they are not the seconds they would be stored as.
+FrameOutcome HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t low,
+                              std::uint8_t high, bool backlogQueued = false);
 
 // Takes a GetPowerStatus byte into the power fields.
 void ApplyPowerStatus(UnitLinkState& s, std::uint8_t status);

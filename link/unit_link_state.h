@@ -6,6 +6,17 @@
 // one consumer (the measurement cycle). The producer completes an entry, then
 // publishes ringWrite with release; the consumer reads ringWrite with acquire
 // and only the entries before it.
+//
+// ringWrite counts every entry ever written (the entry's index is the count
+// modulo the ring's size), and each entry carries the running count of
+// seconds the ring has stood for before it, so a consumer that has fallen a
+// whole ring behind knows it, and knows how many seconds it lost, instead of
+// reading the newest entries as the oldest. A run of missing seconds is one
+// entry however long the gap, so a gap alone never laps the ring.
+//
+// Times the link compares (collectStart, lastFrameTime, lastStatusRead) are
+// elapsed seconds (Clock::ElapsedSeconds), which a clock step cannot move;
+// lastRetryTime is shown as a date and stays a calendar second.
 
 #include <atomic>
 #include <cstdint>
@@ -23,14 +34,22 @@ inline constexpr int kLinkOk = 1;
 inline constexpr int kLinkNg = 2;
 inline constexpr int kLinkRetriesExhausted = 3;
 
-// One second of the unit. The fields are atomics (relaxed) only so that a
-// consumer that falls 120 entries behind reads a stale value rather than a
-// torn one; ordering comes from ringWrite.
+// One second of the unit, or a run of missing seconds. The fields are
+// atomics (relaxed) only so that a consumer that falls a ring behind reads
+// a stale value rather than a torn one (and then sees from ringWrite that
+// it must not use it); ordering comes from ringWrite.
 struct LinkSample {
   std::atomic<double> count{0.0};          // pulses in that second; 0.0 when missing
   std::atomic<std::uint8_t> missing{0};    // 1 = no count frame arrived (a retry second)
   std::atomic<std::uint8_t> power{0};      // power status byte: bit 0 solar low, bit 1 battery not normal
+  std::atomic<std::uint32_t> seconds{1};   // seconds it stands for: 1, or a missing run's length
+  std::atomic<std::uint32_t> firstSecond{0};  // ringSeconds before this entry
 };
+
+// The ring index of the entry that ringWrite counted as `written`.
+inline int RingIndex(std::uint32_t written) {
+  return static_cast<int>(written % static_cast<std::uint32_t>(kSampleRingSize));
+}
 
 struct UnitLinkState {
   // Link health and port.
@@ -42,7 +61,10 @@ struct UnitLinkState {
 
   // Samples.
   LinkSample sampleRing[kSampleRingSize];
-  std::atomic<int> ringWrite{0};       // next entry to write; release on store, acquire on load
+  // Entries written over the program's life (wrapping after 2^32, some 136
+  // years of seconds); release on store, acquire on load.
+  std::atomic<std::uint32_t> ringWrite{0};
+  std::atomic<std::uint32_t> ringSeconds{0};  // seconds the entries written stand for
   std::atomic<int> collecting{0};
   std::atomic<int> storedSamples{0};
   std::atomic<ClockSeconds> collectStart{0};

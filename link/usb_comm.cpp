@@ -76,7 +76,7 @@ bool StartCountingIfDue(LinkContext& ctx, bool* countingStarted) {
   if (!((s.measuring.load() == 1 && !*countingStarted) || resync)) return true;
   if (!resync) {
     s.consecutiveMissing.store(0);
-    s.lastFrameTime.store(ctx.Now());
+    s.lastFrameTime.store(ctx.Elapsed());
   }
   SendCommand(ctx, kCodeStartCount, {});
   if (ctx.Stopping() || s.responseError.load() == 1) return false;
@@ -113,13 +113,13 @@ void CollectCountFrame(LinkContext& ctx, bool countingStarted) {
   if (!countingStarted && s.collecting.load() == 0) return;
   ReceiveReply(ctx, kCodeCountFrame);
   if (ctx.Stopping()) return;
-  if (s.responseError.load() == 1) GapCheck(s, ctx.Now(), GapCheckForm::MainLoop);
+  if (s.responseError.load() == 1) GapCheck(s, ctx.Elapsed(), ctx.Now(), GapCheckForm::MainLoop);
 }
 
 // Main loop step 6. False when the pass ends here.
 bool ReadPowerStatusIfDue(LinkContext& ctx) {
   UnitLinkState& s = ctx.state;
-  const ClockSeconds now = ctx.Now();
+  const ClockSeconds now = ctx.Elapsed();
   if (s.measuring.load() != 0 && now - s.lastStatusRead.load() < s.statusReadInterval.load()) {
     return true;
   }

@@ -52,10 +52,9 @@ void StartMeasurement(MeasurementContext& ctx) {
   link.maxRetryCount.store(0);
   link.lastRetryTime.store(0);
   run.readIndex = link.ringWrite.load(std::memory_order_acquire);
+  ResetMeasurementTimeline(run);
   ctx.writer.failed = false;
   ctx.writer.files.Clear();
-  // Counts a full day left over from the last measurement are not this one's.
-  ctx.writer.carry = 0.0;
   // 6.
   {
     WriterBinding binding(ctx);
@@ -113,6 +112,10 @@ void StopMeasurementAtExit(MeasurementContext& ctx, std::chrono::milliseconds pa
   if (ctx.link.measuring.load() != 1) return;
   ctx.link.measuring.store(0);
   std::this_thread::sleep_for(pause);
+  // Samples still waiting in the ring (a backlog after a stall or a busy
+  // moment) are seconds the unit counted: they are recorded before the
+  // commit, not left behind.
+  DrainSampleRing(ctx);
   CommitDataFile(ctx.writer);
 }
 

@@ -74,5 +74,10 @@ void StopMeasurementAtExit(MeasurementContext& ctx,
                            std::chrono::milliseconds pause = kExitCommitPause);
 // The timer callback, every 500 ms. Allocates nothing.
 void CycleTick(MeasurementContext& ctx);
+// Takes every sample and missing second left in the link's ring at once:
+// the program's end, so that what the unit counted reaches the commit.
+void DrainSampleRing(MeasurementContext& ctx);
+// A new measurement: its seconds are anchored afresh, nothing is in hand.
+void ResetMeasurementTimeline(MeasurementRun& run);
 
 }  // namespace velrix

@@ -1,5 +1,8 @@
 #include "platform/clock.h"
 
+#include <time.h>
+
+#include <algorithm>
 #include <ctime>
 
 namespace velrix {
@@ -50,6 +53,22 @@ ClockSeconds UtcFromCalendar(int year, int month, int day, int hour, int minute,
 
 ClockSeconds SystemClock::Now() const { return static_cast<ClockSeconds>(std::time(nullptr)); }
 
+namespace {
+
+std::int64_t ReadMs(clockid_t id) {
+  timespec ts{};
+  clock_gettime(id, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+std::int64_t SystemClock::NowMs() const { return ReadMs(CLOCK_REALTIME); }
+
+// CLOCK_BOOTTIME is the monotonic clock that also counts the time the
+// machine was suspended: a measurement's seconds go on while it sleeps.
+std::int64_t SystemClock::ElapsedMs() const { return ReadMs(CLOCK_BOOTTIME); }
+
 CalendarTime SystemClock::Local(ClockSeconds t) const {
   const std::time_t tt = static_cast<std::time_t>(t);
   std::tm tm{};
@@ -78,11 +97,37 @@ ClockSeconds SystemClock::FromLocal(int year, int month, int day, int hour, int 
   return static_cast<ClockSeconds>(std::mktime(&tm));
 }
 
-CalendarTime ManualClock::Local(ClockSeconds t) const { return CalendarFromUtc(t + offset_); }
+CalendarTime ManualClock::Local(ClockSeconds t) const { return CalendarFromUtc(t + offset_.load()); }
 
 ClockSeconds ManualClock::FromLocal(int year, int month, int day, int hour, int minute,
                                     int second) const {
-  return UtcFromCalendar(year, month, day, hour, minute, second) - offset_;
+  return UtcFromCalendar(year, month, day, hour, minute, second) - offset_.load();
+}
+
+int UtcOffsetAt(const Clock& clock, ClockSeconds t) {
+  const CalendarTime c = clock.Local(t);
+  return static_cast<int>(UtcFromCalendar(c.year, c.month, c.day, c.hour, c.minute, c.second) - t);
+}
+
+int LocalInstants(const Clock& clock, int year, int month, int day, int hour, int minute,
+                  int second, ClockSeconds instants[2]) {
+  // Every offset in use lies within 14 hours of UTC; the offsets in force
+  // half a day before and after the time cover both sides of any change.
+  constexpr ClockSeconds kHalfDay = 12 * 3600;
+  const ClockSeconds naive = UtcFromCalendar(year, month, day, hour, minute, second);
+  ClockSeconds candidates[2] = {naive - UtcOffsetAt(clock, naive - kHalfDay),
+                                naive - UtcOffsetAt(clock, naive + kHalfDay)};
+  std::sort(candidates, candidates + 2);
+  int found = 0;
+  for (int i = 0; i < 2; ++i) {
+    if (i == 1 && candidates[1] == candidates[0]) break;
+    const CalendarTime c = clock.Local(candidates[i]);
+    if (c.year == year && c.month == month && c.day == day && c.hour == hour &&
+        c.minute == minute && c.second == second) {
+      instants[found++] = candidates[i];
+    }
+  }
+  return found;
 }
 
 const Clock& DefaultClock() {

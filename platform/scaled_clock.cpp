@@ -23,8 +23,13 @@ bool ParseWhole(const std::string& text, long long low, long long high, long lon
 
 }  // namespace
 
-ScaledClock::ScaledClock(std::int64_t startMs, int scale, std::int64_t anchorRealMs)
-    : startMs_(startMs), scale_(scale < 1 ? 1 : scale), anchorRealMs_(anchorRealMs) {}
+ScaledClock::ScaledClock(std::int64_t startMs, int scale, std::int64_t anchorRealMs,
+                         std::vector<ClockStep> steps)
+    : startMs_(startMs),
+      scale_(scale < 1 ? 1 : scale),
+      anchorRealMs_(anchorRealMs),
+      bootAtAnchorMs_(SystemClock().ElapsedMs() - (RealNowMs() - anchorRealMs)),
+      steps_(std::move(steps)) {}
 
 std::int64_t ScaledClock::RealNowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -33,7 +38,18 @@ std::int64_t ScaledClock::RealNowMs() {
 }
 
 std::int64_t ScaledClock::NowMs() const {
-  return startMs_ + (RealNowMs() - anchorRealMs_) * scale_;
+  std::int64_t ms = startMs_ + (RealNowMs() - anchorRealMs_) * scale_;
+  if (!steps_.empty()) {
+    const std::int64_t elapsed = ElapsedMs() - startMs_;
+    for (const ClockStep& step : steps_) {
+      if (elapsed >= step.afterMs) ms += step.deltaMs;
+    }
+  }
+  return ms;
+}
+
+std::int64_t ScaledClock::ElapsedMs() const {
+  return startMs_ + (SystemClock().ElapsedMs() - bootAtAnchorMs_) * scale_;
 }
 
 std::int64_t ScaledClock::RealSpanMs(std::int64_t clockMs) const {
@@ -70,7 +86,8 @@ bool ParseLocalTime(const std::string& text, const Clock& zone, ClockSeconds* se
 bool TakeClockOption(const std::vector<std::string>& args, std::size_t* i,
                      ClockOptions* options, std::string* error) {
   const std::string& arg = args[*i];
-  if (arg != "--clock-start" && arg != "--time-scale" && arg != "--clock-anchor-ms") {
+  if (arg != "--clock-start" && arg != "--time-scale" && arg != "--clock-anchor-ms" &&
+      arg != "--clock-step") {
     return false;
   }
   if (*i + 1 >= args.size()) {
@@ -91,6 +108,19 @@ bool TakeClockOption(const std::vector<std::string>& args, std::size_t* i,
       *error = "--time-scale wants a whole number from 1 to 1000: " + value;
     } else {
       options->scale = static_cast<int>(number);
+    }
+  } else if (arg == "--clock-step") {
+    const std::size_t at = value.find('@');
+    long long delta = 0;
+    long long after = 0;
+    const std::string deltaText = value.substr(0, at);
+    if (at == std::string::npos ||
+        !ParseWhole(deltaText[0] == '+' ? deltaText.substr(1) : deltaText, -(1LL << 40),
+                    1LL << 40, &delta) ||
+        !ParseWhole(value.substr(at + 1), 0, 1LL << 40, &after)) {
+      *error = "--clock-step wants SECONDS@AFTER (for example -3600@120): " + value;
+    } else {
+      options->steps.push_back({after * 1000, delta * 1000});
     }
   } else {
     if (!ParseWhole(value, 0, 1LL << 50, &number)) {
@@ -114,7 +144,7 @@ std::unique_ptr<ScaledClock> MakeScaledClock(const ClockOptions& options, std::s
     }
     startMs = start * 1000;
   }
-  return std::make_unique<ScaledClock>(startMs, options.scale, anchor);
+  return std::make_unique<ScaledClock>(startMs, options.scale, anchor, options.steps);
 }
 
 }  // namespace velrix

@@ -11,6 +11,16 @@
 //   --time-scale N                       clock seconds per real second (1-1000)
 //   --clock-anchor-ms MS                 real time (milliseconds since 1970) of the
 //                                        start; default: when the program starts
+//   --clock-step DELTA@AFTER             (repeatable) the calendar clock is set
+//                                        DELTA seconds forward (or back, with a
+//                                        minus) once AFTER clock seconds have
+//                                        elapsed since the start, as a user or NTP
+//                                        setting the computer's clock would; the
+//                                        elapsed clock does not move
+//
+// Elapsed time runs at the same scale from the machine's boot-time clock, so
+// a process stopped and continued (or a machine suspended and woken) finds
+// its elapsed time gone on by the stop, like the calendar.
 
 #include <cstdint>
 #include <memory>
@@ -23,16 +33,27 @@ namespace velrix {
 
 inline constexpr int kMaxTimeScale = 1000;
 
+// One setting of the calendar clock: deltaMs added once afterMs of elapsed
+// clock time have passed since the start.
+struct ClockStep {
+  std::int64_t afterMs = 0;
+  std::int64_t deltaMs = 0;
+};
+
 class ScaledClock final : public Clock {
  public:
   // startMs: milliseconds since 1970 the clock shows at the real time
   // anchorRealMs; from there it runs `scale` times faster.
-  ScaledClock(std::int64_t startMs, int scale, std::int64_t anchorRealMs);
+  ScaledClock(std::int64_t startMs, int scale, std::int64_t anchorRealMs,
+              std::vector<ClockStep> steps = {});
 
   // The machine's clock in milliseconds since 1970.
   static std::int64_t RealNowMs();
 
-  std::int64_t NowMs() const;
+  std::int64_t NowMs() const override;
+  // Starts at startMs with the calendar and runs on at the same pace, but
+  // without the steps.
+  std::int64_t ElapsedMs() const override;
   int Scale() const { return scale_; }
   // Real milliseconds for a span of clock milliseconds, rounded up; a span
   // that is not empty takes at least one real millisecond.
@@ -47,6 +68,8 @@ class ScaledClock final : public Clock {
   std::int64_t startMs_;
   int scale_;
   std::int64_t anchorRealMs_;
+  std::int64_t bootAtAnchorMs_;  // the boot-time clock at the real anchor
+  std::vector<ClockStep> steps_;
   SystemClock zone_;
 };
 
@@ -56,7 +79,8 @@ struct ClockOptions {
   std::string start;        // --clock-start
   int scale = 1;            // --time-scale
   std::int64_t anchorMs = -1;  // --clock-anchor-ms; -1 = when the clock is made
-  bool Given() const { return !start.empty() || scale != 1; }
+  std::vector<ClockStep> steps;  // --clock-step
+  bool Given() const { return !start.empty() || scale != 1 || !steps.empty(); }
 };
 
 // Takes args[*i] (and its value) when it is one of the clock options and

@@ -157,6 +157,22 @@ PortRead SerialPort::ReadByte(std::uint8_t* byte) {
   return result;
 }
 
+int SerialPort::QueuedInputBytes() {
+  Handles h;
+  if (!Acquire(&h)) return 0;
+  int queued = 0;
+  if (ioctl(h.port, FIONREAD, &queued) != 0) queued = 0;
+  Release();
+  return queued;
+}
+
+void SerialPort::DiscardInput() {
+  Handles h;
+  if (!Acquire(&h)) return;
+  tcflush(h.port, TCIFLUSH);
+  Release();
+}
+
 bool SerialPort::Write(const std::uint8_t* data, std::size_t size, int* error) {
   Handles h;
   if (!Acquire(&h)) {

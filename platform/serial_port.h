@@ -57,6 +57,11 @@ class SerialPort {
   // *error when the device fails, the time runs out or the port is closed.
   bool Write(const std::uint8_t* data, std::size_t size, int* error = nullptr);
 
+  // Bytes received and not yet read (0 when the port is closed), and
+  // dropping them.
+  int QueuedInputBytes();
+  void DiscardInput();
+
   // Safe from any thread, also while another thread is blocked in ReadByte or
   // Write: that call returns Failed/false at once. The descriptor itself is
   // released by whichever side leaves the port last, so it is never closed

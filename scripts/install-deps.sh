@@ -13,6 +13,7 @@ packages=(
   dpkg-dev desktop-file-utils fakeroot file systemd
   xvfb xauth
   shared-mime-info
+  libsystemd-dev dbus python3-dbusmock
   fuse3 libfuse3-dev
 )
 

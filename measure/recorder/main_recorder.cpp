@@ -26,6 +26,7 @@
 #include "link/usb_comm_kanshi.h"
 #include "measure/derived_values.h"
 #include "measure/dose_table.h"
+#include "measure/keep_awake.h"
 #include "measure/live_history.h"
 #include "measure/measurement.h"
 #include "measure/measurement_run.h"
@@ -183,6 +184,9 @@ int Run(const Options& options) {
 
   int exitCode = kExitOk;
   std::string announced;
+  KeepAwake keepAwake([](const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
+  });
   // The cycle keeps two ticks to the clock's second, however fast it runs.
   const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
       kCyclePeriod) / timeScale;
@@ -203,6 +207,7 @@ int Run(const Options& options) {
       }
       if (link->linkStatus.load() == kLinkOk) StartMeasurement(ctx);
     }
+    keepAwake.Follow(link->measuring.load() == 1);
     if (link->measuring.load() == 1 && writer.datedPath != announced) {
       announced = writer.datedPath;
       std::fprintf(stderr, "%s: recording into %s\n", kProgramName, announced.c_str());
@@ -211,6 +216,7 @@ int Run(const Options& options) {
   }
 
   StopMeasurementAtExit(ctx);
+  keepAwake.Follow(false);
   supervisor.Stop();
   if (simUnit) simUnit->Stop();
   return exitCode;

@@ -103,10 +103,10 @@ TEST_F(WriterTest, CorruptedWorkingCopyStopsDeletesTheDatedFileAndIsNeverCopied)
   EXPECT_FALSE(std::filesystem::exists(writer.datedPath));
 }
 
-// The rollover fills the rest of the old day before anything else writes:
-// a deleted copy must be reported there, not recreated headerless by the
-// fill and committed over the old day's file.
-TEST_F(WriterTest, DeletedWorkingCopyIsCaughtBeforeTheMidnightFill) {
+// The rollover checks the working copy before it commits and begins the
+// next day: a deleted copy must be reported there, not hidden by a fresh
+// working copy for the new day.
+TEST_F(WriterTest, DeletedWorkingCopyIsCaughtBeforeTheMidnightCommit) {
   SetLocal(2013, 3, 2, 23, 59, 57);
   ASSERT_EQ(Create(), 0);
   ASSERT_EQ(Append(1.0), 0);

@@ -39,18 +39,22 @@ TEST_F(WriterTest, FirstSampleASecondLaterAnchorsTheFirstRowThen) {
             Header() + "13:05:08,0012.000,0,0\r\n");
 }
 
-TEST_F(WriterTest, RowTimesFollowTheSlotCounterNotTheClock) {
+// A cycle catching up after a gap writes several seconds at once: each row
+// carries its own second, not the moment it was written.
+TEST_F(WriterTest, RowTimesAreTheirOwnSecondsNotTheTimeOfWriting) {
   SetLocal(2013, 3, 2, 13, 5, 7);
+  const ClockSeconds first = clock.Now();
   ASSERT_EQ(Create(), 0);
-  Append(1.0);
-  clock.Advance(5);  // the cycle delivered nothing for a while
-  Append(2.0);
-  Append(12345.25);
+  clock.Advance(5);
+  AppendAt(first, 1.0);
+  AppendAt(first + 1, 2.0);
+  AppendAt(first + 2, 12345.25);
   CommitDataFile(writer);
   EXPECT_EQ(ReadBytes(writer.datedPath), Header() +
                                              "13:05:07,0001.000,0,0\r\n"
                                              "13:05:08,0002.000,0,0\r\n"
                                              "13:05:09,12345.250,0,0\r\n");
+  EXPECT_EQ(writer.firstRowTime, first);
 }
 
 TEST_F(WriterTest, EmptyCommentGivesEmptyFourthLineAndFiveHeaderLines) {
@@ -119,40 +123,70 @@ TEST_F(WriterTest, RunThroughMidnightClosesTheDayAndStartsTheNextAtMidnight) {
   EXPECT_EQ(writer.files.entries[1].startSecond, 4);
 }
 
-// The seconds of the old day that never came are zero rows marked missing,
-// with the power status of the sample that crossed midnight, even when that
-// sample itself was counted.
-TEST_F(WriterTest, EmptySlotsAtTheRolloverBecomeMissingZeroRows) {
-  SetLocal(2013, 3, 2, 23, 59, 56);
+// When local time stops following the seconds (the clock was set, daylight
+// saving began or ended), the rows go on in a new file named after the new
+// local time: no label repeats or jumps within a file, no row is invented
+// for a skipped hour, and no second is summed into another.
+struct LocalTimeChange {
+  const char* name;
+  int startHour, startMinute, startSecond;  // local, 2013-03-02
+  ClockSeconds step;                        // calendar seconds added to the fourth row's time
+  int newOffset;                            // local time's new UTC offset at the fourth row
+  const char* secondFile;                   // below the data folder
+  const char* secondFirstRow;
+};
+
+class WriterLocalTimeChange : public WriterTest,
+                              public ::testing::WithParamInterface<LocalTimeChange> {};
+
+TEST_P(WriterLocalTimeChange, TheRowsGoOnInANewFileNamedAfterTheNewLocalTime) {
+  const LocalTimeChange& c = GetParam();
+  SetLocal(2013, 3, 2, c.startHour, c.startMinute, c.startSecond);
+  const ClockSeconds first = clock.Now();
   ASSERT_EQ(Create(), 0);
-  Append(7.0);
-  SetLocal(2013, 3, 3, 0, 0, 1);  // three seconds of the old day never came
-  Append(8.0, 0, 3);
+  const std::string firstFile = writer.datedPath;
+  for (int i = 0; i < 5; ++i) {
+    if (i == 3) clock.SetUtcOffset(c.newOffset);
+    elapsed = i + 1;
+    ASSERT_EQ(AppendAt(first + i + (i >= 3 ? c.step : 0), 10.0 + i), 0);
+  }
   CommitDataFile(writer);
-  EXPECT_EQ(ReadBytes(DataPath("2013/03/02/130302-235956.csv")),
-            Header() +
-                "23:59:56,0007.000,0,0\r\n23:59:57,0000.000,1,3\r\n"
-                "23:59:58,0000.000,1,3\r\n23:59:59,0000.000,1,3\r\n");
-  EXPECT_EQ(ReadBytes(DataPath("2013/03/03/130303-000000.csv")),
-            Header() + "00:00:00,0008.000,0,3\r\n");
+  const std::vector<std::string> before = DataRows(ReadBytes(firstFile));
+  ASSERT_EQ(before.size(), 3u);
+  EXPECT_EQ(before[2].substr(9), "0012.000,0,0");
+  EXPECT_EQ(writer.datedPath, DataPath(c.secondFile));
+  const std::vector<std::string> after = DataRows(ReadBytes(DataPath(c.secondFile)));
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0], std::string(c.secondFirstRow) + ",0013.000,0,0");
+  EXPECT_EQ(after[1].substr(9), "0014.000,0,0");
+  // The file list dates each second of the measurement by its own file.
+  ASSERT_EQ(writer.files.size(), 2);
+  EXPECT_EQ(writer.files.entries[0].firstRowSecond, 0);
+  EXPECT_EQ(writer.files.entries[0].firstRowTime, first);
+  EXPECT_EQ(writer.files.entries[1].firstRowSecond, 3);
+  EXPECT_EQ(writer.files.entries[1].firstRowTime, first + 3 + c.step);
 }
 
-TEST_F(WriterTest, MoreSamplesThanSecondsCarryIntoTheNextDaysFirstRow) {
-  SetLocal(2013, 3, 2, 23, 59, 58);
-  ASSERT_EQ(Create(), 0);
-  Append(1.0);
-  Append(2.0);  // slot 23:59:59, the day is now full
-  Append(4.0);  // no row left: carried
-  Append(8.0);  // carried
-  SetLocal(2013, 3, 3, 0, 0, 0);
-  Append(16.0);
-  Append(32.0);
-  CommitDataFile(writer);
-  EXPECT_EQ(ReadBytes(DataPath("2013/03/02/130302-235958.csv")),
-            Header() + "23:59:58,0001.000,0,0\r\n23:59:59,0002.000,0,0\r\n");
-  EXPECT_EQ(ReadBytes(DataPath("2013/03/03/130303-000000.csv")),
-            Header() + "00:00:00,0028.000,0,0\r\n00:00:01,0032.000,0,0\r\n");
-}
+constexpr int kJst = 9 * 3600;
+INSTANTIATE_TEST_SUITE_P(
+    Changes, WriterLocalTimeChange,
+    ::testing::Values(
+        LocalTimeChange{"ClockSetForwardAnHour", 12, 0, 0, 3600, kJst, "2013/03/02/130302-130003.csv",
+                        "13:00:03"},
+        LocalTimeChange{"ClockSetBackAnHour", 12, 0, 0, -3600, kJst, "2013/03/02/130302-110003.csv",
+                        "11:00:03"},
+        LocalTimeChange{"SummerTimeBegins", 12, 0, 0, 0, kJst + 3600,
+                        "2013/03/02/130302-130003.csv", "13:00:03"},
+        LocalTimeChange{"WinterTimeBegins", 12, 0, 0, 0, kJst - 3600,
+                        "2013/03/02/130302-110003.csv", "11:00:03"},
+        // Across midnight by a step: no rows for the skipped part of the day.
+        LocalTimeChange{"ClockSetForwardPastMidnight", 23, 59, 57, 3600, kJst,
+                        "2013/03/03/130303-010000.csv", "01:00:00"},
+        // Back to the very second the first file began: its name is taken,
+        // so the new file is named a second earlier and nothing is overwritten.
+        LocalTimeChange{"ClockSetBackToTheFirstFilesSecond", 12, 0, 0, -3, kJst,
+                        "2013/03/02/130302-115959.csv", "12:00:00"}),
+    [](const ::testing::TestParamInfo<LocalTimeChange>& info) { return info.param.name; });
 
 TEST_F(WriterTest, FirstSampleAfterMidnightLeavesTheFirstFileWithItsHeaderOnly) {
   SetLocal(2013, 3, 2, 23, 59, 59);
@@ -165,21 +199,21 @@ TEST_F(WriterTest, FirstSampleAfterMidnightLeavesTheFirstFileWithItsHeaderOnly) 
             Header() + "00:00:00,0005.000,0,0\r\n");
 }
 
+// A day of seconds is a day of rows, and the next second opens the next
+// day's file at 00:00:00.
 TEST_F(WriterTest, AWholeDayFileHoldsExactly86400Rows) {
   SetLocal(2013, 3, 2, 23, 59, 59);
+  const ClockSeconds first = clock.Now();
   ASSERT_EQ(Create(), 0);
-  Append(1.0);
-  SetLocal(2013, 3, 3, 0, 0, 0);
-  Append(1.0);
-  SetLocal(2013, 3, 4, 0, 0, 0);  // the rest of the day is filled with missing rows
-  Append(1.0);
+  for (int i = 0; i <= kSecondsPerDay + 1; ++i) ASSERT_EQ(AppendAt(first + i, 1.0), 0) << i;
   const std::string day = ReadBytes(DataPath("2013/03/03/130303-000000.csv"));
   const std::string header = Header();
   ASSERT_EQ(day.compare(0, header.size(), header), 0);
   std::size_t rows = 0;
   for (std::size_t i = header.size(); i < day.size(); ++i) rows += day[i] == '\n';
   EXPECT_EQ(rows, 86400u);
-  EXPECT_EQ(day.substr(day.size() - 23), "23:59:59,0000.000,1,0\r\n");
+  EXPECT_EQ(day.substr(day.size() - 23), "23:59:59,0001.000,0,0\r\n");
+  EXPECT_EQ(DataRows(ReadBytes(WorkingPath())), std::vector<std::string>{"00:00:00,0001.000,0,0"});
 }
 
 }  // namespace

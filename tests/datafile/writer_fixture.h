@@ -31,9 +31,20 @@ class WriterTest : public ::testing::Test {
     return DataFileEnv{settings, clock, messages, autoStart, elapsed, stop};
   }
   int Create() { return CreateDataFile(writer, Env()); }
+  // The row of the next second, as a cycle that keeps up writes it: the
+  // second after the last row, or the clock's when it has moved on further.
   int Append(double count, std::uint8_t missing = 0, std::uint8_t power = 0) {
-    return AppendDataRow(writer, Env(), count, missing, power);
+    const ClockSeconds next = appended ? lastRowTime + 1 : clock.Now();
+    return AppendAt(next > clock.Now() ? next : clock.Now(), count, missing, power);
   }
+  int AppendAt(ClockSeconds rowTime, double count, std::uint8_t missing = 0,
+               std::uint8_t power = 0) {
+    appended = true;
+    lastRowTime = rowTime;
+    return AppendDataRow(writer, Env(), count, missing, power, rowTime);
+  }
+  bool appended = false;
+  ClockSeconds lastRowTime = 0;
   void SetLocal(int y, int mo, int d, int h, int mi, int s) {
     clock.Set(clock.FromLocal(y, mo, d, h, mi, s));
   }

@@ -20,6 +20,7 @@
 #include "settings/settings.h"
 #include "settings/settings_files.h"
 #include "tests/support/data_file_fixture.h"
+#include "tests/e2e/timeline_check.h"
 #include "tests/support/recording_messages.h"
 
 namespace velrix::testing::e2e {
@@ -122,7 +123,8 @@ std::vector<std::string> Station::Env() const {
   std::vector<std::string> env = {"HOME=" + temp_.File("home"),
                                   "XDG_RUNTIME_DIR=" + temp_.File("runtime"),
                                   "XDG_CONFIG_HOME=" + temp_.File("home") + "/.config",
-                                  "TZ=UTC0", "QT_QPA_PLATFORM=offscreen", "PATH=/usr/bin:/bin"};
+                                  "TZ=" + tz_, "QT_QPA_PLATFORM=offscreen",
+                                  "DBUS_SYSTEM_BUS_ADDRESS=" + systemBus_, "PATH=/usr/bin:/bin"};
   // The link's trace, when the one running the tests asks for it.
   if (const char* trace = std::getenv("VELRIX_TRACE")) env.push_back(std::string("VELRIX_TRACE=") + trace);
   return env;
@@ -211,18 +213,20 @@ std::unique_ptr<Child> StartRecorder(const Station& station, const SharedClock& 
                                    station.program()};
   const std::vector<std::string> clockArgs = clock.Args();
   args.insert(args.end(), clockArgs.begin(), clockArgs.end());
+  args.insert(args.end(), setup.extraArgs.begin(), setup.extraArgs.end());
   return std::make_unique<Child>(RecorderProgram(), args, station.Env(),
                                  station.temp().File(outputName), setup);
 }
 
 std::unique_ptr<Child> StartVelrix(const Station& station, const SharedClock& clock,
-                                   const std::string& outputName) {
+                                   const std::string& outputName, const ChildSetup& setup) {
   std::vector<std::string> args = {"--port", station.UnitLink(), "--program-folder",
                                    station.program()};
   const std::vector<std::string> clockArgs = clock.Args();
   args.insert(args.end(), clockArgs.begin(), clockArgs.end());
+  args.insert(args.end(), setup.extraArgs.begin(), setup.extraArgs.end());
   return std::make_unique<Child>(VelrixProgram(), args, station.Env(),
-                                 station.temp().File(outputName));
+                                 station.temp().File(outputName), setup);
 }
 
 bool WaitUntil(const std::function<bool()>& condition, double seconds) {
@@ -378,9 +382,10 @@ std::vector<std::string> TimelineProblems(const std::vector<DataFile>& files) {
 }
 
 Matching MatchRows(const std::vector<Row>& rows, const std::vector<int>& sent) {
-  // A row may skip this many frames: far more than any drop the link makes,
-  // far fewer than the period of the marked counts.
-  constexpr int kLookahead = 400;
+  // A row may skip this many frames: more than a computer stopped for ten
+  // minutes leaves queued (and the link drops), fewer than the period of the
+  // marked counts.
+  constexpr int kLookahead = 2000;
   Matching m;
   std::vector<bool> used(sent.size(), false);
   int next = 0;
@@ -437,6 +442,10 @@ std::string CheckCommitted(const std::string& dataFolder, const std::vector<int>
   std::vector<std::string> problems;
   *files = ReadDataFolder(dataFolder, &problems);
   if (files->empty()) problems.push_back("no data file was committed");
+  if (expect.localZone != nullptr) {
+    const std::vector<std::string> placed = PlaceInLocalTime(files, sent, *expect.localZone);
+    problems.insert(problems.end(), placed.begin(), placed.end());
+  }
   const std::vector<std::string> timeline = TimelineProblems(*files);
   problems.insert(problems.end(), timeline.begin(), timeline.end());
   *matching = MatchRows(AllRows(*files), sent);

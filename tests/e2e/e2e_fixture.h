@@ -82,12 +82,17 @@ class Station {
   const std::string& dataFolder() const { return dataFolder_; }
   std::string WorkingCopy() const { return program_ + "data.tmp"; }
   std::string UnitLink() const { return temp_.File("ttyUnit"); }
-  // The environment of a child: its own home, runtime folder, TZ=UTC0, the
-  // offscreen platform.
+  // The environment of a child: its own home, runtime folder, the time zone
+  // (TZ=UTC0 unless set), the offscreen platform, and no system bus unless
+  // one is given.
   std::vector<std::string> Env() const;
+  void SetTimeZone(const std::string& tz) { tz_ = tz; }
+  void SetSystemBus(const std::string& address) { systemBus_ = address; }
 
  private:
   TempFolder temp_;
+  std::string tz_ = "UTC0";
+  std::string systemBus_ = "unix:path=/nonexistent/velrix-no-system-bus";
   std::string program_;
   std::string dataFolder_;
 };
@@ -96,6 +101,7 @@ class Station {
 struct ChildSetup {
   std::string workingFolder;       // empty: the test's own
   long long fileSizeLimit = -1;    // RLIMIT_FSIZE in bytes; -1: unchanged
+  std::vector<std::string> extraArgs;  // after the station's and the clock's
 };
 
 // A program of the build run as a child; standard output and error go to
@@ -132,7 +138,8 @@ std::unique_ptr<Child> StartRecorder(const Station& station, const SharedClock& 
                                      const ChildSetup& setup = {});
 // velrix (offscreen) on the station's unit link, with the shared clock.
 std::unique_ptr<Child> StartVelrix(const Station& station, const SharedClock& clock,
-                                   const std::string& outputName);
+                                   const std::string& outputName,
+                                   const ChildSetup& setup = {});
 
 bool WaitUntil(const std::function<bool()>& condition, double seconds);
 // Rows in the working copy (lines after the five header lines).
@@ -197,6 +204,10 @@ struct RowExpectations {
   int maxUnmatched = 0;
   int minMissingRows = 0;
   int maxMissingRows = 0;
+  // Rows written in this zone are placed by their labels in its local time
+  // (daylight saving and all) instead of as UTC; their files are ordered by
+  // the frames they carry.
+  const Clock* localZone = nullptr;
 };
 
 // Reads the committed files and checks them: readable, the same to the

@@ -58,6 +58,9 @@ class SliceOfBytes final : public LinkPort {
     ++pauses_;
     return true;
   }
+  // What is left of the slice waits on the port, and a discard drops it.
+  int QueuedBytes() override { return static_cast<int>(end_ - p_); }
+  void DiscardInput() override { p_ = end_; }
   std::size_t Consumed() const { return static_cast<std::size_t>(p_ - start_); }
   const std::uint8_t* Start() const { return start_; }
   int Pauses() const { return pauses_; }
@@ -96,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   s.maxRetries = 1 + (setup >> 6);
   // A collection already under way, its samples consistent with the clock.
   const int stored = ring & 0x3F;
-  s.ringWrite = ring % kSampleRingSize;
+  s.ringWrite = ring;
+  s.ringSeconds = ring;
   s.storedSamples = stored;
   s.collectStart = kStart - stored;
   s.lastFrameTime = kStart;
@@ -113,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     port.Load(data + at, n, atEnd);
     at += n;
 
-    const int writeBefore = s.ringWrite.load();
+    const std::uint32_t writeBefore = s.ringWrite.load();
+    const std::uint32_t secondsBefore = s.ringSeconds.load();
     const int storedBefore = s.storedSamples.load();
     ctx.interBytePauses = 0;
     s.responseError = 0;  // as the command exchange does before each reception
@@ -138,20 +143,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
 
-    const int write = s.ringWrite.load();
+    const std::uint32_t write = s.ringWrite.load();
     const int added = s.storedSamples.load() - storedBefore;
-    Require(write >= 0 && write < kSampleRingSize, "ring write index outside the ring");
     Require(added >= 0, "stored samples went down");
-    Require((writeBefore + added) % kSampleRingSize == write,
-            "ring write index does not follow the stored samples");
-    for (int k = 0; k < added && k < kSampleRingSize; ++k) {
-      const LinkSample& e = s.sampleRing[(write - 1 - k + kSampleRingSize) % kSampleRingSize];
+    Require(s.ringSeconds.load() - secondsBefore == static_cast<std::uint32_t>(added),
+            "the ring's seconds do not follow the stored samples");
+    Require(write - writeBefore <= static_cast<std::uint32_t>(added),
+            "more entries than seconds stored");
+    std::uint32_t next = secondsBefore;
+    for (std::uint32_t k = writeBefore; k != write && k - writeBefore < kSampleRingSize; ++k) {
+      const LinkSample& e = s.sampleRing[RingIndex(k)];
       const double count = e.count.load();
       const int missing = e.missing.load();
+      Require(e.firstSecond.load() == next, "an entry that does not follow the one before");
+      next += e.seconds.load();
       Require(IsFlag(missing), "missing flag not 0 or 1");
       if (missing == 1) {
         Require(count == 0.0, "a missing second with a count");
       } else {
+        Require(e.seconds.load() == 1, "a counted entry for more than one second");
         Require(count >= 0.0 && count <= kMaxCount && count == static_cast<int>(count),
                 "a count that no frame can carry");
       }

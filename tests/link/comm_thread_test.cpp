@@ -134,7 +134,7 @@ TEST_F(CommThreadTest, HandshakeAndTypicalExchangeAreByteForByteAsTheUnitExpects
   EXPECT_EQ(s_.sampleRing[1].count.load(), 42.0);
   EXPECT_EQ(s_.sampleRing[0].missing.load(), 0);
   EXPECT_EQ(s_.sampleRing[0].power.load(), 0);
-  EXPECT_EQ(s_.ringWrite.load(), s_.storedSamples.load() % kSampleRingSize);
+  EXPECT_EQ(s_.ringSeconds.load(), static_cast<std::uint32_t>(s_.storedSamples.load()));
 
   // Battery supply off with the charging path on.
   s_.batteryOffWanted = 1;
@@ -221,7 +221,7 @@ TEST_F(CommThreadTest, AThreeSecondSilenceInsertsMissingSecondsAndRestartsCounti
   const int stored = s_.storedSamples.load();
   for (int i = 0; i < stored && i < kSampleRingSize; ++i) {
     if (s_.sampleRing[i].missing.load() == 1) {
-      ++missing;
+      missing += static_cast<int>(s_.sampleRing[i].seconds.load());
       EXPECT_EQ(s_.sampleRing[i].count.load(), 0.0);
     }
   }
@@ -236,7 +236,7 @@ TEST_F(CommThreadTest, AThreeSecondSilenceInsertsMissingSecondsAndRestartsCounti
   EXPECT_TRUE(WaitUntil([&] { return s_.linkStatus.load() == kLinkOk; }, kSamplesLimitMs));
   // Still one entry per clock second.
   const ClockSeconds behind =
-      DefaultClock().Now() - s_.collectStart.load() - s_.storedSamples.load();
+      DefaultClock().ElapsedSeconds() - s_.collectStart.load() - s_.storedSamples.load();
   EXPECT_GE(behind, -1);
   EXPECT_LE(behind, 2);
 }
@@ -334,7 +334,7 @@ TEST_F(CommThreadTest, StopReleasesABlockedThreadAndANewOneCarriesOn) {
   ASSERT_TRUE(WaitUntil([&] { return s_.commandRetries.load() >= 1; }, kSamplesLimitMs));
   link_->Stop();
   const int stored = s_.storedSamples.load();
-  const int write = s_.ringWrite.load();
+  const std::uint32_t write = s_.ringWrite.load();
   const ClockSeconds collectStart = s_.collectStart.load();
   const int beats = s_.activityCount.load();
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -346,10 +346,11 @@ TEST_F(CommThreadTest, StopReleasesABlockedThreadAndANewOneCarriesOn) {
   StartLinkAndWaitOk();
   ASSERT_TRUE(WaitSamples(stored + 4));
   EXPECT_EQ(s_.collectStart.load(), collectStart);
-  EXPECT_EQ(s_.ringWrite.load(), s_.storedSamples.load() % kSampleRingSize);
+  EXPECT_EQ(s_.ringSeconds.load(), static_cast<std::uint32_t>(s_.storedSamples.load()));
   // The silent seconds were filled with missing entries, so the samples stay
   // on the clock.
-  const ClockSeconds behind = DefaultClock().Now() - collectStart - s_.storedSamples.load();
+  const ClockSeconds behind =
+      DefaultClock().ElapsedSeconds() - collectStart - s_.storedSamples.load();
   EXPECT_GE(behind, -1);
   EXPECT_LE(behind, 2);
 }

@@ -11,6 +11,8 @@ namespace velrix {
 namespace {
 
 constexpr ClockSeconds kStart = 1'700'000'000;
+// The calendar clock stands elsewhere: the link aligns by elapsed time only.
+constexpr ClockSeconds kWall = 1'800'000'000;
 
 struct Collecting {
   Collecting() {
@@ -22,9 +24,11 @@ struct Collecting {
   // Pretends `stored` samples were already taken, the last one just now.
   void Stored(int stored, ClockSeconds lastFrame) {
     s.storedSamples = stored;
-    s.ringWrite = stored % kSampleRingSize;
+    s.ringWrite = static_cast<std::uint32_t>(stored);
+    s.ringSeconds = static_cast<std::uint32_t>(stored);
     s.lastFrameTime = lastFrame;
   }
+  int Check(ClockSeconds now, GapCheckForm form) { return GapCheck(s, now, kWall, form); }
   UnitLinkState s;
 };
 
@@ -32,35 +36,43 @@ int InsertedBy(int deficit, bool silent) {
   Collecting c;
   const ClockSeconds now = kStart + 10 + deficit;
   c.Stored(10, silent ? now - kSilenceSeconds : now);
-  GapCheck(c.s, now, GapCheckForm::CountFrame);
-  return c.s.storedSamples.load() - 10;
+  const int inserted = c.Check(now, GapCheckForm::CountFrame);
+  EXPECT_EQ(inserted, c.s.storedSamples.load() - 10);
+  // However many seconds, one entry.
+  EXPECT_EQ(c.s.ringWrite.load(), inserted > 0 ? 11u : 10u);
+  return inserted;
 }
 
-TEST(GapCheck, ADeficitOfFourInsertsThreeEntriesInOnePass) {
+TEST(GapCheck, ADeficitOfFourInsertsOneRunOfFourMissingSeconds) {
   Collecting c;
   c.Stored(10, kStart + 14);
-  GapCheck(c.s, kStart + 14, GapCheckForm::CountFrame);
-  EXPECT_EQ(c.s.storedSamples.load(), 13);
-  EXPECT_EQ(c.s.ringWrite.load(), 13);
-  for (int i = 10; i < 13; ++i) {
-    EXPECT_EQ(c.s.sampleRing[i].count.load(), 0.0);
-    EXPECT_EQ(c.s.sampleRing[i].missing.load(), 1);
-  }
-  EXPECT_EQ(c.s.consecutiveMissing.load(), 3);
-  EXPECT_EQ(c.s.maxRetryCount.load(), 3);
-  EXPECT_EQ(c.s.lastRetryTime.load(), kStart + 14);
+  c.Check(kStart + 14, GapCheckForm::CountFrame);
+  EXPECT_EQ(c.s.storedSamples.load(), 14);
+  EXPECT_EQ(c.s.ringWrite.load(), 11u);
+  EXPECT_EQ(c.s.ringSeconds.load(), 14u);
+  const LinkSample& run = c.s.sampleRing[10];
+  EXPECT_EQ(run.count.load(), 0.0);
+  EXPECT_EQ(run.missing.load(), 1);
+  EXPECT_EQ(run.seconds.load(), 4u);
+  EXPECT_EQ(run.firstSecond.load(), 10u);
+  EXPECT_EQ(c.s.consecutiveMissing.load(), 4);
+  EXPECT_EQ(c.s.maxRetryCount.load(), 4);
+  // The retry is dated by the calendar, the alignment by elapsed time.
+  EXPECT_EQ(c.s.lastRetryTime.load(), kWall);
 }
 
-TEST(GapCheck, OnePassFillsAboutHalfTheDeficit) {
+TEST(GapCheck, OnePassFillsTheWholeDeficitSoTheNextFrameIsOnItsOwnSecond) {
   // Without silence only a deficit of two or more counts.
   EXPECT_EQ(InsertedBy(0, false), 0);
   EXPECT_EQ(InsertedBy(1, false), 0);
   EXPECT_EQ(InsertedBy(2, false), 2);
-  EXPECT_EQ(InsertedBy(3, false), 2);
-  EXPECT_EQ(InsertedBy(4, false), 3);
+  EXPECT_EQ(InsertedBy(3, false), 3);
+  EXPECT_EQ(InsertedBy(4, false), 4);
+  // A computer that slept for ten minutes: still one entry.
+  EXPECT_EQ(InsertedBy(600, false), 600);
   // After three silent seconds even a small deficit gets its entry.
   EXPECT_EQ(InsertedBy(-1, true), 0);
-  EXPECT_EQ(InsertedBy(0, true), 1);
+  EXPECT_EQ(InsertedBy(0, true), 0);
   EXPECT_EQ(InsertedBy(1, true), 1);
 }
 
@@ -68,11 +80,11 @@ TEST(GapCheck, ThreeSilentSecondsAfterATimeoutInsertAndAskForARestart) {
   Collecting c;
   c.Stored(5, kStart + 4);
   const ClockSeconds now = kStart + 7;
-  GapCheck(c.s, now, GapCheckForm::Timeout);
+  c.Check(now, GapCheckForm::Timeout);
   EXPECT_EQ(c.s.storedSamples.load(), 7);  // deficit 2
   EXPECT_EQ(c.s.sampleRing[5].missing.load(), 1);
-  EXPECT_EQ(c.s.sampleRing[6].missing.load(), 1);
-  EXPECT_EQ(c.s.lastRetryTime.load(), now);
+  EXPECT_EQ(c.s.sampleRing[5].seconds.load(), 2u);
+  EXPECT_EQ(c.s.lastRetryTime.load(), kWall);
   EXPECT_EQ(c.s.resyncWanted.load(), 1);
   EXPECT_EQ(c.s.lastFrameTime.load(), now);
 }
@@ -80,7 +92,7 @@ TEST(GapCheck, ThreeSilentSecondsAfterATimeoutInsertAndAskForARestart) {
 TEST(GapCheck, TheCountFrameFormNeitherRestartsNorMovesTheFrameTime) {
   Collecting c;
   c.Stored(5, kStart + 4);
-  GapCheck(c.s, kStart + 7, GapCheckForm::CountFrame);
+  c.Check(kStart + 7, GapCheckForm::CountFrame);
   EXPECT_EQ(c.s.storedSamples.load(), 7);
   EXPECT_EQ(c.s.resyncWanted.load(), 0);
   EXPECT_EQ(c.s.lastFrameTime.load(), kStart + 4);
@@ -89,7 +101,7 @@ TEST(GapCheck, TheCountFrameFormNeitherRestartsNorMovesTheFrameTime) {
 TEST(GapCheck, NothingHappensWhileSamplesKeepUp) {
   Collecting c;
   c.Stored(5, kStart + 5);
-  GapCheck(c.s, kStart + 6, GapCheckForm::MainLoop);
+  c.Check(kStart + 6, GapCheckForm::MainLoop);
   EXPECT_EQ(c.s.storedSamples.load(), 5);
   EXPECT_EQ(c.s.lastRetryTime.load(), 0);
   EXPECT_EQ(c.s.resyncWanted.load(), 0);
@@ -101,8 +113,8 @@ TEST(GapCheck, WithoutRetriesOneMissingSecondExhaustsTheLinkButOnlyInFrameAndTim
     Collecting c;
     c.s.linkStatus = kLinkOk;
     c.s.retryMode = 0;
-    c.Stored(5, kStart + 2);
-    GapCheck(c.s, kStart + 5, form);
+    c.Stored(5, kStart + 3);
+    c.Check(kStart + 6, form);  // silent, one second without its sample
     EXPECT_EQ(c.s.storedSamples.load(), 6);
     const bool gives = form == GapCheckForm::CountFrame || form == GapCheckForm::Timeout;
     EXPECT_EQ(c.s.linkStatus.load(), gives ? kLinkRetriesExhausted : kLinkOk);
@@ -115,9 +127,9 @@ TEST(GapCheck, CountedRetriesExhaustTheLinkAtMaxRetriesMissingSeconds) {
   c.s.retryMode = 1;
   c.s.maxRetries = 3;
   c.Stored(10, kStart + 12);
-  GapCheck(c.s, kStart + 12, GapCheckForm::CountFrame);  // deficit 2: two entries
+  c.Check(kStart + 12, GapCheckForm::CountFrame);  // deficit 2: two entries
   EXPECT_EQ(c.s.linkStatus.load(), kLinkOk);
-  GapCheck(c.s, kStart + 14, GapCheckForm::CountFrame);  // deficit 2 again
+  c.Check(kStart + 14, GapCheckForm::CountFrame);  // deficit 2 again
   EXPECT_EQ(c.s.consecutiveMissing.load(), 4);
   EXPECT_EQ(c.s.linkStatus.load(), kLinkRetriesExhausted);
 }
@@ -127,10 +139,13 @@ TEST(GapCheck, MissingEntriesCarryThePowerStatusAndWrapTheRing) {
   c.s.batteryLow = 1;
   c.s.solarReached = 0;
   c.Stored(kSampleRingSize - 1, kStart);
-  GapCheck(c.s, kStart + kSampleRingSize + 1, GapCheckForm::MainLoop);  // deficit 2
-  EXPECT_EQ(c.s.ringWrite.load(), 1);
+  c.Check(kStart + kSampleRingSize + 1, GapCheckForm::MainLoop);  // deficit 2
+  c.Check(kStart + kSampleRingSize + 4, GapCheckForm::MainLoop);  // deficit 3
+  // The count goes on past the ring's size; the index wraps.
+  EXPECT_EQ(c.s.ringWrite.load(), static_cast<std::uint32_t>(kSampleRingSize + 1));
   EXPECT_EQ(c.s.sampleRing[kSampleRingSize - 1].power.load(), 3);
   EXPECT_EQ(c.s.sampleRing[0].power.load(), 3);
+  EXPECT_EQ(c.s.sampleRing[0].firstSecond.load(), static_cast<std::uint32_t>(kSampleRingSize + 1));
 }
 
 TEST(CountFrame, DecodesThirteenBitsAndTheLimitFlag) {
@@ -149,7 +164,7 @@ TEST(CountFrame, TheFirstFrameAfterAStartOnlyOpensCollectionAndTheNextIsSampleZe
   HandleCountFrame(s, clock, 7, 0);
   EXPECT_EQ(s.collecting.load(), 1);
   EXPECT_EQ(s.storedSamples.load(), 0);
-  EXPECT_EQ(s.ringWrite.load(), 0);
+  EXPECT_EQ(s.ringWrite.load(), 0u);
 
   clock.Advance(1);
   HandleCountFrame(s, clock, 42, 0x20);
@@ -176,6 +191,32 @@ TEST(CountFrame, FramesFasterThanTheClockAreDropped) {
   HandleCountFrame(s, clock, 4, 0);
   EXPECT_EQ(s.storedSamples.load(), 3);
   EXPECT_EQ(s.sampleRing[2].count.load(), 4.0);
+}
+
+// A computer stopped for ten minutes while the unit went on: the frames it
+// sent meanwhile wait on the port. The first one found behind the gap is not
+// the sample of the second it is read in, so it goes with the backlog; the
+// next fresh frame lands on its own second. A step of the calendar clock
+// alone is no gap at all.
+TEST(CountFrame, AFrameQueuedBehindAGapGoesWithTheBacklogAndAClockStepIsNoGap) {
+  UnitLinkState s;
+  ManualClock clock(kStart);
+  s.measuring = 1;
+  s.collecting = 1;
+  EXPECT_EQ(HandleCountFrame(s, clock, 1, 0), FrameOutcome::Stored);
+  clock.StepWall(-3600);
+  clock.Advance(1);
+  EXPECT_EQ(HandleCountFrame(s, clock, 2, 0, true), FrameOutcome::Stored);
+  EXPECT_EQ(s.storedSamples.load(), 2);
+  clock.Advance(600);
+  EXPECT_EQ(HandleCountFrame(s, clock, 3, 0, true), FrameOutcome::Stale);
+  EXPECT_EQ(s.storedSamples.load(), 601);
+  EXPECT_EQ(s.resyncWanted.load(), 1);
+  EXPECT_EQ(HandleCountFrame(s, clock, 4, 0, true), FrameOutcome::Stored);
+  EXPECT_EQ(s.storedSamples.load(), 602);
+  EXPECT_EQ(s.ringWrite.load(), 4u);  // two counts, the run, the count
+  EXPECT_EQ(s.sampleRing[3].count.load(), 4.0);
+  EXPECT_EQ(s.sampleRing[3].firstSecond.load(), 601u);
 }
 
 TEST(CountFrame, AFrameAfterTheMeasurementEndedIsStoredAndEndsCollection) {

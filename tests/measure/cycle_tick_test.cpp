@@ -229,8 +229,10 @@ TEST_F(MeasureTest, NothingIsFilledUntil7200BehindTicksThenEachBehindTickFills) 
   EXPECT_EQ(history.slots[2].count, 6.0);  // the moving average
   Tick();
   EXPECT_EQ(history.sampleCount, 4);
-  // The filled seconds carry the flags of the last sample taken.
-  EXPECT_EQ(Rows(ReadBytes(WorkingPath())).back(), "10:00:03,0006.000,1,2");
+  // A filled second is no count: its row is a missing second with the power
+  // status of the last sample taken, whatever the graph draws for it.
+  EXPECT_EQ(Rows(ReadBytes(WorkingPath())).back(), "10:00:03,0000.000,1,2");
+  EXPECT_EQ(history.slots[3].missing, 1);
 }
 
 // The clock steps forward between the tick that takes a merge's first sample
@@ -284,7 +286,7 @@ TEST_F(MeasureTest, AFillIsTheMovingAverageAndStartsOnlyTwoSecondsBehind) {
   StopMeasurement(ctx);
   EXPECT_EQ(Rows(ReadBytes(writer.datedPath)),
             (std::vector<std::string>{"10:00:00,0002.000,0,0", "10:00:01,0010.000,0,0",
-                                      "10:00:02,0006.000,0,0"}));
+                                      "10:00:02,0000.000,1,0"}));
 }
 
 // Nothing is filled before a first second exists to give an average; a

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "datafile/working_copy.h"
+#include "link/protocol.h"
 #include "measure/measurement.h"
 #include "platform/cp932.h"
 #include "tests/support/data_file_fixture.h"
@@ -59,11 +60,11 @@ class MeasureTest : public ::testing::Test {
   }
   // The link's side: complete the entry, then publish it.
   void Push(double count, std::uint8_t missing = 0, std::uint8_t power = 0) {
-    const int w = link.ringWrite.load();
-    link.sampleRing[w].count.store(count);
-    link.sampleRing[w].missing.store(missing);
-    link.sampleRing[w].power.store(power);
-    link.ringWrite.store((w + 1) % kSampleRingSize, std::memory_order_release);
+    PublishEntry(link, count, missing, power);
+  }
+  // A run of missing seconds, one entry as the link's gap check makes it.
+  void PushMissingRun(std::uint32_t seconds, std::uint8_t power = 0) {
+    PublishEntry(link, 0.0, 1, power, seconds);
   }
   void Tick() { CycleTick(ctx); }
   // One clock second: the link delivers a sample, the cycle ticks twice.
