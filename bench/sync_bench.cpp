@@ -132,7 +132,7 @@ Figures TheWriter(const std::string& folder, int rows) {
   if (CreateDataFile(writer, env) != 0) return Figures{0, 0, 0, 0, true};
   Figures f = Time(rows, [&](int) {
     clock.Advance(1);
-    return AppendDataRow(writer, env, 2.0, 0, 0) == 0;
+    return AppendDataRow(writer, env, 2.0, 0, 0, clock.Now()) == 0;
   });
   f.failed = f.failed || CommitDataFile(writer) != 0;
   if (messages.shown > 0) std::printf("the writer said: %s\n", messages.last.c_str());
