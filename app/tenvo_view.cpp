@@ -115,8 +115,9 @@ void CTenvoView::StartUp() {
   run_.shownVersion = kDataFileVersion;
 
   // Rows that a crashed or killed copy wrote but never committed reach their
-  // dated file before anything can truncate the working copy.
-  RecoverWorkingCopy(WorkingCopyPath(settings_.programFolder));
+  // dated file before anything can truncate the working copy; what a power
+  // cut tore off its end is told.
+  RecoverWorkingCopyAtStart(WorkingCopyPath(settings_.programFolder), standalone);
 
   // The hidden pop-ups: the trend cursor's read-out, its line and a third
   // of their kind, and the power squares' help.

@@ -15,6 +15,7 @@ packages=(
   xvfb xauth
   shared-mime-info
   libsystemd-dev dbus python3-dbusmock
+  fuse3 libfuse3-dev
 )
 
 missing=()

@@ -143,7 +143,7 @@ int Run(const Options& options) {
   // is read first.
   const std::string workingPath = WorkingCopyPath(options.programFolder);
   const std::string pendingTarget = ReadWorkingTarget(workingPath);
-  if (RecoverWorkingCopy(workingPath) == RecoveryResult::Copied) {
+  if (RecoverWorkingCopyAtStart(workingPath, messages) == RecoveryResult::Copied) {
     std::fprintf(stderr, "%s: recovered uncommitted rows into %s\n", kProgramName,
                  pendingTarget.c_str());
   }
