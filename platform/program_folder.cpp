@@ -24,12 +24,16 @@ std::string WithSlash(std::string folder) {
 // Each copy appears whole or not at all, also after a power cut: a start
 // interrupted mid-copy must leave no half conversion table that a later start
 // would keep as the user's own.
+// Far above any shipped file (the conversion table and the warning sound are
+// a few hundred kilobytes); only a damaged installation reaches it.
+constexpr std::size_t kShippedFileMaxBytes = 64u << 20;
+
 bool CopyOneFile(const fs::path& from, const fs::path& to, std::string* error) {
   std::error_code ec;
   if (fs::exists(to, ec)) return true;
   std::vector<char> bytes;
   std::size_t length = 0;
-  if (!ReadWholeFile(from.string(), bytes, &length)) {
+  if (!ReadWholeFile(from.string(), bytes, &length, kShippedFileMaxBytes)) {
     *error = "cannot read " + from.string();
     return false;
   }
