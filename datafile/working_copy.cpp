@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "datafile/data_file_reader.h"
 #include "platform/durable_file.h"
 #include "platform/file_bytes.h"
 
@@ -131,7 +132,7 @@ int CopyWorkingCopyOver(const std::string& workingPath, const std::string& dated
   if (datedPath.empty()) return 1;
   std::vector<char> buffer;
   std::size_t length = 0;
-  if (!ReadWholeFile(workingPath, buffer, &length)) return 1;
+  if (!ReadWholeFile(workingPath, buffer, &length, kDataFileMaxBytes)) return 1;
   const std::string_view bytes(buffer.data(), length);
   const std::size_t whole = WholeLinesLength(bytes);
   if (tornBytes != nullptr) *tornBytes = length - whole;
@@ -159,7 +160,7 @@ RecoveryResult RecoverWorkingCopy(const std::string& workingPath, std::size_t* t
   }
   std::vector<char> buffer;
   std::size_t length = 0;
-  const bool read = ReadWholeFile(workingPath, buffer, &length);
+  const bool read = ReadWholeFile(workingPath, buffer, &length, kDataFileMaxBytes);
   const std::string_view bytes(buffer.data(), length);
   if (!read || !StartsWithVersion(bytes.substr(0, WholeLinesLength(bytes)))) {
     if (tornBytes != nullptr) *tornBytes = length;
