@@ -1,6 +1,7 @@
 #include "datafile/data_file_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -526,8 +527,62 @@ void ReadDataFile(const std::string& path, DataFileText& text) {
   text.outcome = DataFileText::Outcome::CannotOpen;
 }
 
-ClockSeconds FileStartTime(const DataFileText& text, const Clock& clock) {
-  return clock.FromLocal(text.year, text.month, text.day, text.hour, text.minute, text.second);
+bool FirstShowingHolds(ClockSeconds start, int nameSecondOfDay, int lastRowSecondOfDay,
+                       const Clock& clock) {
+  // A file's labels run on second by second; placed at the first showing,
+  // its last row must still carry the local time of its second.
+  const CalendarTime c = clock.Local(start + (lastRowSecondOfDay - nameSecondOfDay));
+  return c.hour * kSecondsPerHour + c.minute * 60 + c.second == lastRowSecondOfDay;
+}
+
+ClockSeconds FileStartTime(const DataFileText& text, const Clock& clock,
+                           ClockSeconds notBefore) {
+  ClockSeconds showings[2] = {};
+  const int n = LocalInstants(clock, text.year, text.month, text.day, text.hour, text.minute,
+                              text.second, showings);
+  // A time the spring change skips names no instant; the C library's
+  // reading of it is as good as any.
+  if (n == 0) {
+    return clock.FromLocal(text.year, text.month, text.day, text.hour, text.minute, text.second);
+  }
+  if (n == 1) return showings[0];
+  const bool rows = text.firstRowValid && text.rowCount > 0;
+  const int last = text.firstRowSecondOfDay + static_cast<int>(text.rowCount) - 1;
+  const bool firstHolds =
+      !rows || FirstShowingHolds(showings[0], NameSecondOfDay(text), last, clock);
+  return firstHolds && showings[0] >= notBefore ? showings[0] : showings[1];
+}
+
+bool LastRowLabel(const std::string& path, int* secondOfDay) {
+  // A row is at most a few dozen bytes; the file's last ones are enough.
+  constexpr long kTailBytes = 256;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  const long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+  std::string tail(kTailBytes, '\0');
+  const long from = size > kTailBytes ? size - kTailBytes : 0;
+  tail.resize(size >= 0 && std::fseek(f, from, SEEK_SET) == 0
+                  ? std::fread(tail.data(), 1, tail.size(), f)
+                  : 0);
+  std::fclose(f);
+  std::size_t end = tail.size();
+  while (end > 0 && (tail[end - 1] == '\n' || tail[end - 1] == '\r')) --end;
+  const std::size_t lineEnd = tail.rfind('\n', end == 0 ? 0 : end - 1);
+  const std::size_t at = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+  // "hh:mm:ss," begins a row.
+  if (at + 9 > end || tail[at + 2] != ':' || tail[at + 5] != ':' || tail[at + 8] != ',') {
+    return false;
+  }
+  int digits[6];
+  const std::size_t places[6] = {0, 1, 3, 4, 6, 7};
+  for (int i = 0; i < 6; ++i) {
+    const char c = tail[at + places[i]];
+    if (c < '0' || c > '9') return false;
+    digits[i] = c - '0';
+  }
+  *secondOfDay = (digits[0] * 10 + digits[1]) * kSecondsPerHour +
+                 (digits[2] * 10 + digits[3]) * 60 + digits[4] * 10 + digits[5];
+  return true;
 }
 
 void ParseDataFileBytes(const char* data, std::size_t size, DataFileText& text) {
@@ -580,9 +635,10 @@ void ApplyDataFile(FileHistory& h, const DataFileText& text, const ReaderEnv& en
   entry.colourIndex = CommentTable::ColourOf(entry.commentIndex);
 
   // Step 6: placement, from where the previous file ended (or the origin).
-  const FilePlacement place = PlaceFile(text, FileStartTime(text, env.clock));
-  entry.startTime = place.start;
   const bool firstFile = h.files.empty();
+  const FilePlacement place = PlaceFile(
+      text, FileStartTime(text, env.clock, firstFile ? INT64_MIN : h.files.back().endTime));
+  entry.startTime = place.start;
   // A load that starts with its first file (a direct choice) starts where
   // that file's first slot does, so that its first row shows too.
   if (firstFile && h.origin == 0) h.origin = place.firstSlot;

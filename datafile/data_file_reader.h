@@ -78,9 +78,24 @@ struct DataFileText {
 // there is, included) is described by text.outcome.
 void ReadDataFile(const std::string& path, DataFileText& text);
 
-// The local time a file's name encodes: where the file begins on the
-// timeline of a load.
-ClockSeconds FileStartTime(const DataFileText& text, const Clock& clock);
+// The instant a file's name encodes: where the file begins on the timeline
+// of a load. A name in the hour an autumn change shows twice is its first
+// showing, unless the file's rows could not have been written then (their
+// labels run past the repeated hour, which only a file begun after the
+// change can do) or that showing would start before `notBefore` (the end of
+// the file placed before it, which a file of the second showing follows).
+ClockSeconds FileStartTime(const DataFileText& text, const Clock& clock,
+                           ClockSeconds notBefore = INT64_MIN);
+
+// The same choice for a file not yet read, from its name's time and its last
+// row's label (seconds of the day): true when the first showing `start`
+// holds the rows.
+bool FirstShowingHolds(ClockSeconds start, int nameSecondOfDay, int lastRowSecondOfDay,
+                       const Clock& clock);
+
+// The last row's label of a data file (seconds of the day), read from the
+// file's end only; false when its last line is no row.
+bool LastRowLabel(const std::string& path, int* secondOfDay);
 
 // The steps of ReadDataFile on their own: the name's checks (false with
 // text.badField set), and the lines of a file's bytes.
