@@ -290,6 +290,7 @@ void CTenvoView::DrawTrendLocked(QPainter& p) {
           ? FileTrendInputs(*fileHistory_, settings_.trend, *doseTable_, clock_, cursorShown_)
           : LiveTrendInputs(*history_, settings_.trend, *doseTable_, writer_.firstRowTime, clock_,
                             link_.measuring.load(), cursorShown_);
+  if (fileMode_ == 0) in.changes = LiveDatingChanges(writer_.files);
   in.measuring = link_.measuring.load();
   lastWindow_ = DrawTrend(p, tools_, in);
 }

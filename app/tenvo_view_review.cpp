@@ -207,7 +207,8 @@ void CTenvoView::UpdateCursorReadout() {
   in.scale = settings_.trend.trendScale;
   in.history = files ? &fileHistory_->timeline : history_.get();
   in.table = doseTable_.get();
-  in.startTime = files ? fileHistory_->origin : writer_.firstRowTime;
+  in.startTime = files ? fileHistory_->origin : writer_.firstRowTime - 1;
+  if (!files) in.changes = LiveDatingChanges(writer_.files);
   in.clock = &clock_;
   in.fileMode = fileMode_;
   in.measuring = link_.measuring.load();

@@ -128,7 +128,7 @@ CursorReadout ComputeCursorReadout(const CursorInputs& in) {
   // the reader places it (file_history.h).
   const CursorDetails details = in.details ? in.details(e) : CursorDetails{};
   const Clock& clock = in.clock != nullptr ? *in.clock : DefaultClock();
-  r.time = clock.Local(in.startTime + e);
+  r.time = clock.Local(StampAt(in.startTime, in.changes, e));
 
   // 8, 9.
   r.shown = true;

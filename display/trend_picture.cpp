@@ -103,7 +103,8 @@ TrendInputs LiveTrendInputs(const History& history, const TrendSettings& trend,
   in.heldSeconds = history.sampleCount;
   in.trend = trend;
   in.table = &table;
-  in.startTime = firstRowTime;
+  // The row of second 0 ends one second after the start, as in a load.
+  in.startTime = firstRowTime - 1;
   in.clock = &clock;
   in.fileMode = 0;
   in.measuring = measuring;
@@ -193,7 +194,8 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
     const std::string label = TrendTimeLabel(p.span, w.offset, j);
     p.texts.push_back({TrendCentredTextX(x, label), kTimeLabelY, label, kTrendPaletteBlack});
     if (dated && (j == 0 || j == span.gridIntervals)) {
-      const ClockSeconds t = in.startTime + w.offset + (j == 0 ? 0 : span.seconds);
+      const ClockSeconds t =
+          StampAt(in.startTime, in.changes, w.offset + (j == 0 ? 0 : span.seconds));
       const CalendarTime c = clock.Local(t);
       const std::string date = DateText(c);
       const std::string time = TimeText(c);

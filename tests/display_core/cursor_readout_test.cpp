@@ -42,6 +42,29 @@ struct CursorFixture : ::testing::Test {
   CursorInputs in;
 };
 
+// A live measurement whose clock was set an hour forward at its 20th
+// second: the pop-up dates each point by the file that holds it, the row's
+// own stamp, before and after the change.
+TEST_F(CursorFixture, ALivePointIsDatedByTheFileThatHoldsItsSecond) {
+  MeasurementFileList files;
+  const ClockSeconds first = clock.FromLocal(2013, 3, 2, 10, 0, 0);
+  files.entries.resize(2);
+  files.entries[0].firstRowSecond = 0;
+  files.entries[0].firstRowTime = first;
+  files.entries[1].firstRowSecond = 20;
+  files.entries[1].firstRowTime = first + 20 + 3600;
+  in.fileMode = 0;
+  in.window = ComputeTrendWindow(0, 40, 0, 0);
+  in.elapsedSeconds = 40;
+  in.startTime = first - 1;
+  in.changes = LiveDatingChanges(files);
+  // Point 20 ends with second 19 (10:00:19), point 21 with second 20, the
+  // first row after the step.
+  EXPECT_EQ(At(20).rows[3].text, "日時[2013/ 3/ 2 10:00:19]");
+  EXPECT_EQ(At(21).rows[3].text, "日時[2013/ 3/ 2 11:00:20]");
+  EXPECT_EQ(At(30).rows[3].text, "日時[2013/ 3/ 2 11:00:29]");
+}
+
 TEST_F(CursorFixture, ThePointUnderTheMouseIsReadOutWithItsFileAndTime) {
   const CursorReadout r = At(30);
   ASSERT_TRUE(r.shown);

@@ -335,7 +335,7 @@ TEST(LiveTrend, InputsHoldTheMeasurementsSecondsAndStart) {
   EXPECT_EQ(in.measuring, 1);
   EXPECT_EQ(in.trend.trendSpan, 1);
   EXPECT_EQ(in.heldSeconds, 42);
-  EXPECT_EQ(in.startTime, 777);
+  EXPECT_EQ(in.startTime, 776);  // the second before the first row
   EXPECT_EQ(in.fileMode, 0);
   EXPECT_EQ(in.trend.trendScale, 2);
   EXPECT_EQ(in.cursorShown, 0);
