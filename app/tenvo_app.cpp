@@ -38,7 +38,7 @@ int CTenvoApp::Run(int argc, char** argv) {
   // it ends at once, silently, and before Qt, which could abort on a machine
   // without a display first.
   SingleCopyLock lock(kSingleCopyName);
-  if (!lock.Acquire()) return kExitSecondCopy;
+  if (!lock.Acquire() && lock.AnotherCopyRuns()) return kExitSecondCopy;
 
   options.programFolder = PrepareProgramFolder(options.programFolder, ExecutableFolder(), &error);
   if (!error.empty()) std::fprintf(stderr, "%s: %s\n", kAppProgramName, error.c_str());

@@ -64,7 +64,7 @@ sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
   sim::SimConfig config;
   config.clock = clock;
   config.counts.kind = sim::CountSource::Kind::Random;
-  config.counts.mean = 0.25;
+  config.counts.mean = 0.1;
   config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
   return config;
 }
@@ -115,8 +115,9 @@ void CTenvoView::StartUp() {
   run_.shownVersion = kDataFileVersion;
 
   // Rows that a crashed or killed copy wrote but never committed reach their
-  // dated file before anything can truncate the working copy.
-  RecoverWorkingCopy(WorkingCopyPath(settings_.programFolder));
+  // dated file before anything can truncate the working copy; what a power
+  // cut tore off its end is told.
+  RecoverWorkingCopyAtStart(WorkingCopyPath(settings_.programFolder), standalone);
 
   // The hidden pop-ups: the trend cursor's read-out, its line and a third
   // of their kind, and the power squares' help.
@@ -289,6 +290,7 @@ void CTenvoView::DrawTrendLocked(QPainter& p) {
           ? FileTrendInputs(*fileHistory_, settings_.trend, *doseTable_, clock_, cursorShown_)
           : LiveTrendInputs(*history_, settings_.trend, *doseTable_, writer_.firstRowTime, clock_,
                             link_.measuring.load(), cursorShown_);
+  if (fileMode_ == 0) in.changes = LiveDatingChanges(writer_.files);
   in.measuring = link_.measuring.load();
   lastWindow_ = DrawTrend(p, tools_, in);
 }

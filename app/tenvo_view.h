@@ -135,7 +135,7 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   void Navigate(TrendAction action);
   void OpenFiles();
   void HideCursorWindows();
-  CursorDetails DetailsOfSlot(long long slot) const;
+  CursorDetails DetailsOfSecond(long long second) const;
   ReaderEnv Reader();
 
   UnitLinkState& link_;

@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <optional>
+
 #include "app/tenvo_view.h"
 #include "datafile/date_search.h"
 #include "datafile/ui/file_dialogs.h"
@@ -80,6 +82,14 @@ void CTenvoView::Navigate(TrendAction action) {
   const long long spanSeconds = TrendSpanOf(span).seconds;
   FileHistory& h = *fileHistory_;
   const ReaderEnv env = Reader();
+  // The wait cursor shows while files are reloaded: by the moves, by F4,
+  // and by a zoom around a cursor time in the file view.
+  const bool zoom = action == TrendAction::ZoomIn || action == TrendAction::ZoomOut;
+  const bool reloads = zoom ? fileMode_ == 1 && lastCursorTimeValid_
+                            : action != TrendAction::ToggleCursor;
+  WaitCursor waitCursor;
+  std::optional<BusyWhile> loading;
+  if (reloads) loading.emplace(waitCursor);
   switch (action) {
     case TrendAction::ZoomIn:
     case TrendAction::ZoomOut: {
@@ -113,6 +123,7 @@ void CTenvoView::Navigate(TrendAction action) {
       break;
     }
   }
+  loading.reset();
   if (fileMode_ == 1 && !h.files.empty()) run_.shownVersion = h.shownVersion;
   RedrawTrend();
 }
@@ -155,11 +166,11 @@ void CTenvoView::HideCursorWindows() {
   if (cursorLine_ != nullptr) cursorLine_->hide();
 }
 
-CursorDetails CTenvoView::DetailsOfSlot(long long slot) const {
+CursorDetails CTenvoView::DetailsOfSecond(long long second) const {
   CursorDetails d;
   if (fileMode_ == 1) {
     const FileHistory& h = *fileHistory_;
-    const int i = FileAtSecond(h, slot);
+    const int i = FileAtSecond(h, second);
     if (i < 0) return d;
     const FileEntry& f = h.files[static_cast<std::size_t>(i)];
     d.fileName = f.name;
@@ -169,10 +180,11 @@ CursorDetails CTenvoView::DetailsOfSlot(long long slot) const {
     return d;
   }
   // The live measurement: the file of the run that holds the second, and the
-  // settings its files are written with.
+  // settings its files are written with. A file's first row is the sample
+  // at its start, which ends a second later.
   const auto& entries = writer_.files.entries;
   for (std::size_t i = entries.size(); i-- > 0;) {
-    if (entries[i].startSecond <= slot || i == 0) {
+    if (entries[i].startSecond < second || i == 0) {
       d.fileName = entries[i].name;
       break;
     }
@@ -195,7 +207,8 @@ void CTenvoView::UpdateCursorReadout() {
   in.scale = settings_.trend.trendScale;
   in.history = files ? &fileHistory_->timeline : history_.get();
   in.table = doseTable_.get();
-  in.startTime = files ? fileHistory_->origin : writer_.firstRowTime;
+  in.startTime = files ? fileHistory_->origin : writer_.firstRowTime - 1;
+  if (!files) in.changes = LiveDatingChanges(writer_.files);
   in.clock = &clock_;
   in.fileMode = fileMode_;
   in.measuring = link_.measuring.load();
@@ -205,7 +218,7 @@ void CTenvoView::UpdateCursorReadout() {
   in.cursorShown = cursorShown_ == 1;
   in.versionTwo = run_.shownVersion == kDataFileVersion;
   in.viewHeight = height();
-  in.details = [this](long long slot) { return DetailsOfSlot(slot); };
+  in.details = [this](long long second) { return DetailsOfSecond(second); };
   const CursorReadout r = ComputeCursorReadout(in);
   if (!r.shown) {
     HideCursorWindows();

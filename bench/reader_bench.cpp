@@ -2,7 +2,9 @@
 // days of full-day files into the file history, and, on the same files in
 // the same run, a bare streaming parse (read each file, read each row's four
 // fields, sum the counts; no history) to compare it with. Also one load of a
-// ten-year set of shorter files. Prints seconds and rows per second.
+// ten-year set of shorter files, and velrix-review's export of the year at
+// the finest and the coarsest level side by side, to tell the writing of the
+// CSV from the load. Prints seconds and rows per second.
 //
 //   velrix_bench_reader DATA_FOLDER
 //
@@ -22,6 +24,7 @@
 #include "datafile/condition_range.h"
 #include "datafile/data_file_writer.h"
 #include "datafile/date_search.h"
+#include "datafile/review/review_export.h"
 #include "datafile/row_scan.h"
 #include "display/trend_navigation.h"
 #include "platform/clock.h"
@@ -144,7 +147,7 @@ void Measure(const char* what, const SearchPlace& place, const ConditionRange& r
     RowFields fields;
     for (const std::string& path : paths) {
       std::size_t size = 0;
-      if (!ReadWholeFile(path, buffer, &size)) continue;
+      if (!ReadWholeFile(path, buffer, &size, kDataFileMaxBytes)) continue;
       // The reader's own row reading: the writer's rows in one step, any
       // other line field by field.
       const char* p = buffer.data();
@@ -201,6 +204,41 @@ void MeasureNavigation(const char* what, const std::string& dataFolder, long lon
   std::fflush(stdout);
 }
 
+// The export velrix-review makes: the condition search with the level's
+// lines written as the load completes them, into a file beside the data.
+double MeasureExport(const std::string& outPath, const SearchPlace& place,
+                     const ConditionRange& range, int level, long long* lines) {
+  const ManualClock clock(0, 0);
+  CountingMessages messages;
+  const ReaderEnv env{messages, clock};
+  static FileHistory history;
+  return Seconds([&] {
+    std::FILE* out = std::fopen(outPath.c_str(), "wb");
+    if (out == nullptr) return;
+    LevelCsvWriter writer(out, level, history, clock);
+    history.sink = &writer;
+    std::fputs(kLevelCsvHeader, out);
+    RunConditionSearch(history, place, range, env);
+    writer.Flush();
+    std::fclose(out);
+    history.sink = nullptr;
+    *lines = writer.rows();
+  });
+}
+
+void MeasureExports(const std::string& scratch, const SearchPlace& place,
+                    const ConditionRange& range) {
+  const std::string outPath = scratch + "/export.csv";
+  long long fine = 0, coarse = 0;
+  const double seconds0 = MeasureExport(outPath, place, range, 0, &fine);
+  const double seconds4 = MeasureExport(outPath, place, range, 4, &coarse);
+  std::remove(outPath.c_str());
+  std::printf("export of 365 days: level 0 %6.3f s (%lld lines)  level 4 %6.3f s (%lld lines)  "
+              "level 0 / level 4 %.2f (target at most 1.5)\n",
+              seconds0, fine, seconds4, coarse, seconds0 / seconds4);
+  std::fflush(stdout);
+}
+
 }  // namespace
 }  // namespace velrix::bench
 
@@ -227,6 +265,7 @@ int main(int argc, char** argv) {
   tenYears.endYear = kTenYearsTo;
   Measure("10 years of hours", place, tenYears);
   const ClockSeconds june = UtcFromCalendar(kYearOfDays, 6, 1, 0, 0, 0);
+  MeasureExports(argv[1], place, Days(kYearOfDays, 365));
   MeasureNavigation("1 day", dataFolder, 86400, june);
   MeasureNavigation("30 days", dataFolder, 2592000, june);
   MeasureNavigation("1 year", dataFolder, 31536000, UtcFromCalendar(kYearOfDays, 1, 1, 0, 0, 0));

@@ -1,7 +1,10 @@
 #include "datafile/data_file_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <new>
 
 #include "datafile/row_scan.h"
 #include "platform/cp932.h"
@@ -103,9 +106,18 @@ class Lines {
   const char* end_;
 };
 
-std::string HeaderText(const char* line, std::size_t length) {
-  return CutCp932(std::string(line, std::min(length, kHeaderTextMaxBytes + 1)),
-                  kHeaderTextMaxBytes);
+// A header line as the writer keeps it: cut to 127 bytes, never inside a
+// character. *whole tells whether that is the whole line.
+std::string HeaderText(const char* line, std::size_t length, bool* whole) {
+  std::string text = CutCp932(std::string(line, std::min(length, kHeaderTextMaxBytes + 1)),
+                              kHeaderTextMaxBytes);
+  *whole = text.size() == length;
+  return text;
+}
+
+// A row's count, or no data for one that cannot be a count.
+double RowCount(double count) {
+  return count >= 0.0 && count <= kRowCountMax ? count : kNoDataCount;
 }
 
 void ReadRows(Lines& lines, DataFileText& text) {
@@ -127,7 +139,7 @@ void ReadRows(Lines& lines, DataFileText& text) {
 
   std::size_t n = 0;
   auto keep = [&text, &n](const RowFields& f) {
-    text.counts[n] = f.count;
+    text.counts[n] = RowCount(f.count);
     text.missing[n] = f.missing;
     text.power[n] = f.power;
     ++n;
@@ -158,6 +170,7 @@ void ClearText(DataFileText& text) {
   text.computerName.clear();
   text.unitNumber.clear();
   text.comment.clear();
+  for (bool& whole : text.wholeLine) whole = true;
   text.firstRowValid = false;
   text.rowCount = 0;
 }
@@ -196,12 +209,11 @@ void PassSecondsWithoutData(FileHistory& h, long long from, long long to, bool f
     if (boundaries <= 0) continue;
     const bool keep = state.fileMeanPending && !h.warmUpDay && !state.completedSinceFirstRow &&
                       !firstFile;
-    state.fileMeanPending = false;
     if (keep) {
-      ReportEntries(h, level, l.written, 1, l.meanCount[l.writeIndex], state.comment[l.writeIndex]);
-      Advance(h, level);
+      CloseFileMeanEntry(h, level);
       boundaries -= 1;
     }
+    state.fileMeanPending = false;
     ReportEntries(h, level, l.written, boundaries, kNoDataCount, kNoComment);
     if (boundaries >= l.capacity) {
       // Every entry of the ring is passed: all of them hold no data.
@@ -286,14 +298,15 @@ void CompleteEntry(FileHistory& h, int level) {
 
 struct FileTotals {
   double sum = 0.0;
-  long long rows = 0;
+  long long rows = 0;  // rows with data
 };
 
-// Step 10 for every row. The slot and the distance to the next 10-second
-// boundary are stepped, not divided out, and the running values are kept in
-// locals (the slots they are stored beside could alias them), for each of a
-// year's 31 million rows.
-void PlaceRows(FileHistory& h, const DataFileText& text, FileTotals& totals) {
+// Step 10 for the rows from `from` on. The slot and the distance to the next
+// 10-second boundary are stepped, not divided out, and the running values
+// are kept in locals (the slots they are stored beside could alias them),
+// for each of a year's 31 million rows. A row without data takes its slot
+// and stays out of the sums.
+void PlaceRows(FileHistory& h, const DataFileText& text, std::size_t from, FileTotals& totals) {
   const int n = std::clamp(h.averageSeconds, 1, 3600);
   const int comment = h.currentCommentIndex;
   const int firstPeriod = h.timeline.levels[0].period;
@@ -306,8 +319,8 @@ void PlaceRows(FileHistory& h, const DataFileText& text, FileTotals& totals) {
   int windowCount = h.windowCount;
   long long loaded = h.loadedSeconds;
   double fileSum = 0.0;
-  std::size_t i = 0;
-  for (; i < text.rowCount; ++i) {
+  long long fileRows = 0;
+  for (std::size_t i = from; i < text.rowCount; ++i) {
     SecondSlot& slot = slots[k];
     const double count = text.counts[i];
     slot.count = count;
@@ -315,8 +328,11 @@ void PlaceRows(FileHistory& h, const DataFileText& text, FileTotals& totals) {
     slot.power = text.power[i];
     slotComment[k] = comment;
     ++loaded;
-    fileSum += count;
-    windowSum += count;
+    if (count >= 0.0) {
+      fileSum += count;
+      ++fileRows;
+      windowSum += count;
+    }
     if (++windowCount > n) {
       windowCount = n;
       const double old = slots[leaving].count;
@@ -336,7 +352,6 @@ void PlaceRows(FileHistory& h, const DataFileText& text, FileTotals& totals) {
     }
     if (h.spanLimit > 0 && loaded >= h.spanLimit) {
       h.loadFull = true;
-      ++i;
       break;
     }
   }
@@ -344,7 +359,103 @@ void PlaceRows(FileHistory& h, const DataFileText& text, FileTotals& totals) {
   h.windowSum = windowSum;
   h.windowCount = windowCount;
   totals.sum += fileSum;
-  totals.rows += static_cast<long long>(i);
+  totals.rows += fileRows;
+}
+
+// A file's first row on its own (see ApplyDataFile), in slot `slot` (-1,
+// the ring's last, for a row that ends at the origin: the graph's starting
+// point and the cursor's point 0 read it once the window has moved on). It
+// enters the moving average and the file's mean.
+void PlaceFirstRowAlone(FileHistory& h, const DataFileText& text, long long slot,
+                        FileTotals& totals) {
+  const int n = std::clamp(h.averageSeconds, 1, 3600);
+  const std::size_t k =
+      static_cast<std::size_t>((slot % kSecondSlots + kSecondSlots) % kSecondSlots);
+  SecondSlot& s = h.timeline.slots[k];
+  const double count = text.counts[0];
+  s.count = count;
+  s.missing = text.missing[0];
+  s.power = text.power[0];
+  h.slotComment[k] = h.currentCommentIndex;
+  if (count >= 0.0) {
+    h.windowSum += count;
+    totals.sum += count;
+    ++totals.rows;
+  }
+  if (++h.windowCount > n) {
+    h.windowCount = n;
+    const std::size_t leaving = (k + kSecondSlots - static_cast<std::size_t>(n)) % kSecondSlots;
+    const double old = h.timeline.slots[leaving].count;
+    if (old >= 0.0) h.windowSum -= old;
+  }
+  s.average = h.windowSum / h.windowCount;
+}
+
+// The moving average goes on across a gap of a second: that slot, without
+// data, enters the window, and the oldest slot leaves it (otherwise its
+// count would stay in the running sum for the rest of the load).
+void MoveWindowAcrossGap(FileHistory& h, long long from, long long gap) {
+  const int n = std::clamp(h.averageSeconds, 1, 3600);
+  for (long long s = from; s < from + gap; ++s) {
+    if (++h.windowCount <= n) continue;
+    h.windowCount = n;
+    const long long leaving = ((s - n) % kSecondSlots + kSecondSlots) % kSecondSlots;
+    const double old = h.timeline.slots[static_cast<std::size_t>(leaving)].count;
+    if (old >= 0.0) h.windowSum -= old;
+  }
+}
+
+// Where a file lies on the timeline. A row stamped T stands for the second
+// that ends at T, so it fills the slot that begins at T - 1: slot s of a load
+// holds the row stamped origin + s + 1, which is where the trend graph and
+// the cursor show it. The writer stamps a file's first row with the second
+// in which it made the file or with the next one; a first row stamped later
+// than that leaves the seconds before it without data.
+struct FilePlacement {
+  ClockSeconds start = 0;      // the name's time
+  ClockSeconds firstSlot = 0;  // where the file's first slot begins
+  long long leadSlots = 0;     // slots without data before the first row
+};
+
+FilePlacement PlaceFile(const DataFileText& text, ClockSeconds start) {
+  FilePlacement p;
+  p.start = p.firstSlot = start;
+  if (!text.firstRowValid) return p;
+  const long long late = text.firstRowSecondOfDay - NameSecondOfDay(text);
+  if (late == 0) p.firstSlot = start - 1;  // the row ends the second before the name's time
+  if (late > 1) p.leadSlots = late - 1;
+  return p;
+}
+
+// How a file meets what the load holds so far, which ends at `free` (the
+// previous file's end, or the origin).
+struct FileFit {
+  bool skipped = false;       // it starts before the previous file ended: not loaded
+  ClockSeconds rowsFrom = 0;  // where its slots begin
+  long long gap = 0;          // slots without data between free and rowsFrom
+  // A first row stamped with the name's own time whose second is already
+  // held: the second before the origin for the first file (the row goes
+  // there, alone), the previous file's last second otherwise (that file
+  // keeps its row).
+  bool dropFirstRow = false;
+  // The first row of a file that begins with it (step 9) and does not follow
+  // on from the previous file's rows completes no level entry: the levels
+  // pass its second as part of the gap, so that a file starting where a
+  // period ends leaves no period of a single row behind it.
+  bool firstRowAlone = false;
+};
+
+FileFit FitFile(const FilePlacement& place, const DataFileText& text, ClockSeconds free,
+                bool firstFile) {
+  FileFit fit;
+  fit.skipped = place.start < free;
+  const bool held = place.firstSlot < free;
+  fit.dropFirstRow = held && !firstFile;
+  fit.rowsFrom = std::max(place.firstSlot, free);
+  fit.gap = fit.rowsFrom - free;
+  fit.firstRowAlone = text.firstRowValid && text.rowCount > 0 && place.leadSlots == 0 &&
+                      !fit.dropFirstRow && (firstFile || fit.gap > 0);
+  return fit;
 }
 
 // Step 11: the lead-in day is read; the window starts a day later.
@@ -380,8 +491,9 @@ void DiscardLeadInDay(FileHistory& h) {
   }
 }
 
-bool Passes(const std::string& filter, const std::string& value) {
-  return filter.empty() || filter == value;
+// A filter matches the whole header line.
+bool Passes(const std::string& filter, const std::string& value, bool whole) {
+  return filter.empty() || (whole && filter == value);
 }
 
 }  // namespace
@@ -402,12 +514,75 @@ void ReadDataFile(const std::string& path, DataFileText& text) {
     return;
   }
   std::size_t size = 0;
-  if (!ReadWholeFile(path, text.bytes, &size)) {
-    ClearText(text);
-    text.outcome = DataFileText::Outcome::CannotOpen;
-    return;
+  // The header's texts are the only other memory a file takes; a file the
+  // memory cannot hold is one that cannot be opened, on whichever thread.
+  try {
+    if (ReadWholeFile(path, text.bytes, &size, kDataFileMaxBytes)) {
+      ParseDataFileBytes(text.bytes.data(), size, text);
+      return;
+    }
+  } catch (const std::bad_alloc&) {
   }
-  ParseDataFileBytes(text.bytes.data(), size, text);
+  ClearText(text);
+  text.outcome = DataFileText::Outcome::CannotOpen;
+}
+
+bool FirstShowingHolds(ClockSeconds start, int nameSecondOfDay, int lastRowSecondOfDay,
+                       const Clock& clock) {
+  // A file's labels run on second by second; placed at the first showing,
+  // its last row must still carry the local time of its second.
+  const CalendarTime c = clock.Local(start + (lastRowSecondOfDay - nameSecondOfDay));
+  return c.hour * kSecondsPerHour + c.minute * 60 + c.second == lastRowSecondOfDay;
+}
+
+ClockSeconds FileStartTime(const DataFileText& text, const Clock& clock,
+                           ClockSeconds notBefore) {
+  ClockSeconds showings[2] = {};
+  const int n = LocalInstants(clock, text.year, text.month, text.day, text.hour, text.minute,
+                              text.second, showings);
+  // A time the spring change skips names no instant; the C library's
+  // reading of it is as good as any.
+  if (n == 0) {
+    return clock.FromLocal(text.year, text.month, text.day, text.hour, text.minute, text.second);
+  }
+  if (n == 1) return showings[0];
+  const bool rows = text.firstRowValid && text.rowCount > 0;
+  const int last = text.firstRowSecondOfDay + static_cast<int>(text.rowCount) - 1;
+  const bool firstHolds =
+      !rows || FirstShowingHolds(showings[0], NameSecondOfDay(text), last, clock);
+  return firstHolds && showings[0] >= notBefore ? showings[0] : showings[1];
+}
+
+bool LastRowLabel(const std::string& path, int* secondOfDay) {
+  // A row is at most a few dozen bytes; the file's last ones are enough.
+  constexpr long kTailBytes = 256;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  const long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
+  std::string tail(kTailBytes, '\0');
+  const long from = size > kTailBytes ? size - kTailBytes : 0;
+  tail.resize(size >= 0 && std::fseek(f, from, SEEK_SET) == 0
+                  ? std::fread(tail.data(), 1, tail.size(), f)
+                  : 0);
+  std::fclose(f);
+  std::size_t end = tail.size();
+  while (end > 0 && (tail[end - 1] == '\n' || tail[end - 1] == '\r')) --end;
+  const std::size_t lineEnd = tail.rfind('\n', end == 0 ? 0 : end - 1);
+  const std::size_t at = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+  // "hh:mm:ss," begins a row.
+  if (at + 9 > end || tail[at + 2] != ':' || tail[at + 5] != ':' || tail[at + 8] != ',') {
+    return false;
+  }
+  int digits[6];
+  const std::size_t places[6] = {0, 1, 3, 4, 6, 7};
+  for (int i = 0; i < 6; ++i) {
+    const char c = tail[at + places[i]];
+    if (c < '0' || c > '9') return false;
+    digits[i] = c - '0';
+  }
+  *secondOfDay = (digits[0] * 10 + digits[1]) * kSecondsPerHour +
+                 (digits[2] * 10 + digits[3]) * 60 + digits[4] * 10 + digits[5];
+  return true;
 }
 
 void ParseDataFileBytes(const char* data, std::size_t size, DataFileText& text) {
@@ -421,8 +596,8 @@ void ParseDataFileBytes(const char* data, std::size_t size, DataFileText& text) 
     return;
   }
   std::string* header[] = {&text.computerName, &text.unitNumber, &text.comment};
-  for (std::string* field : header) {
-    if (lines.Next(&line, &length)) *field = HeaderText(line, length);
+  for (std::size_t i = 0; i < std::size(header); ++i) {
+    if (lines.Next(&line, &length)) *header[i] = HeaderText(line, length, &text.wholeLine[i]);
   }
   lines.Next(&line, &length);  // the column titles
   ReadRows(lines, text);
@@ -444,8 +619,10 @@ void ApplyDataFile(FileHistory& h, const DataFileText& text, const ReaderEnv& en
   }
   // Steps 3-4.
   h.shownVersion = text.version;
-  if (!Passes(h.filters.computerName, text.computerName) ||
-      !Passes(h.filters.unitNumber, text.unitNumber) || !Passes(h.filters.comment, text.comment)) {
+  const HeaderFilters& f = h.filters;
+  if (!Passes(f.computerName, text.computerName, text.wholeLine[0]) ||
+      !Passes(f.unitNumber, text.unitNumber, text.wholeLine[1]) ||
+      !Passes(f.comment, text.comment, text.wholeLine[2])) {
     return;
   }
   // Step 5.
@@ -457,50 +634,64 @@ void ApplyDataFile(FileHistory& h, const DataFileText& text, const ReaderEnv& en
   entry.commentIndex = h.distinctComments.IndexOf(text.comment);
   entry.colourIndex = CommentTable::ColourOf(entry.commentIndex);
 
-  // Step 6: placement.
-  entry.startTime = env.clock.FromLocal(text.year, text.month, text.day, text.hour, text.minute,
-                                        text.second);
+  // Step 6: placement, from where the previous file ended (or the origin).
   const bool firstFile = h.files.empty();
-  if (firstFile && h.origin == 0) h.origin = entry.startTime;
-  const long long gap = entry.startTime - (firstFile ? h.origin : h.files.back().endTime);
-  if (gap < 0) return;  // starts before the previous file ended
+  const FilePlacement place = PlaceFile(
+      text, FileStartTime(text, env.clock, firstFile ? INT64_MIN : h.files.back().endTime));
+  entry.startTime = place.start;
+  // A load that starts with its first file (a direct choice) starts where
+  // that file's first slot does, so that its first row shows too.
+  if (firstFile && h.origin == 0) h.origin = place.firstSlot;
+  const FileFit fit =
+      FitFile(place, text, firstFile ? h.origin : h.files.back().endTime, firstFile);
+  if (fit.skipped) return;
 
   const int previousComment = firstFile ? kNoComment : h.files.back().commentIndex;
   h.currentCommentIndex = entry.commentIndex;
   for (FileLevelState& state : h.levelState) state.completedThisFile = false;
   FileTotals totals;
-  long long covered = 0;
-  bool reachedLimit = h.spanLimit > 0 && h.loadedSeconds + gap >= h.spanLimit;
+  bool placed = false;
+  bool reachedLimit = h.spanLimit > 0 && h.loadedSeconds + fit.gap >= h.spanLimit;
   if (!reachedLimit) {
-    FillSlotsWithoutData(h, h.loadedSeconds, h.loadedSeconds + gap);
-    if (firstFile || gap > 1 || previousComment != entry.commentIndex) {
+    FillSlotsWithoutData(h, h.loadedSeconds, h.loadedSeconds + fit.gap);
+    if (firstFile || fit.gap > 1 || previousComment != entry.commentIndex) {
       h.windowSum = 0.0;
       h.windowCount = 0;
+    } else {
+      MoveWindowAcrossGap(h, h.loadedSeconds, fit.gap);
     }
     const long long oldLoaded = h.loadedSeconds;
-    h.loadedSeconds = entry.startTime - h.origin;
-    reachedLimit = h.spanLimit > 0 && h.loadedSeconds >= h.spanLimit;
+    h.loadedSeconds = fit.rowsFrom - h.origin;
+    const long long firstRowSlot = place.firstSlot - h.origin;
+    const long long levelsTo =
+        fit.firstRowAlone ? std::max(firstRowSlot + 1, h.loadedSeconds) : h.loadedSeconds;
+    reachedLimit = h.spanLimit > 0 && levelsTo >= h.spanLimit;
     if (!reachedLimit) {
-      PassSecondsWithoutData(h, oldLoaded, h.loadedSeconds, firstFile);
-      // Steps 8-10: a late first row leaves no-data seconds before it.
+      placed = true;
+      PassSecondsWithoutData(h, oldLoaded, levelsTo, firstFile);
+      // Steps 8-10.
       if (text.firstRowValid) {
-        // A first row stamped up to a second after the file's start begins
-        // the file; a later one leaves the seconds in between without data.
-        const long long lead = text.firstRowSecondOfDay - NameSecondOfDay(text) - 1;
-        if (lead > 0) {
-          FillSlotsWithoutData(h, h.loadedSeconds, h.loadedSeconds + lead);
-          PassSecondsWithoutData(h, h.loadedSeconds, h.loadedSeconds + lead, firstFile);
-          h.loadedSeconds += lead;
-          covered += lead;
+        if (place.leadSlots > 0) {
+          FillSlotsWithoutData(h, h.loadedSeconds, h.loadedSeconds + place.leadSlots);
+          PassSecondsWithoutData(h, h.loadedSeconds, h.loadedSeconds + place.leadSlots,
+                                 firstFile);
+          h.loadedSeconds += place.leadSlots;
         }
         for (FileLevelState& state : h.levelState) state.completedSinceFirstRow = false;
-        const long long before = h.loadedSeconds;
-        PlaceRows(h, text, totals);
-        covered += h.loadedSeconds - before;
+        std::size_t from = fit.dropFirstRow ? 1 : 0;
+        if (fit.firstRowAlone) {
+          PlaceFirstRowAlone(h, text, firstRowSlot, totals);
+          h.loadedSeconds = levelsTo;
+          from = 1;
+        }
+        PlaceRows(h, text, from, totals);
       }
     }
   }
   if (reachedLimit) h.loadFull = true;
+  // Step 13 (the time the file's last slot ends; origin and loadedSeconds
+  // move together in step 11).
+  entry.endTime = placed ? h.origin + h.loadedSeconds : place.start;
 
   // Step 11.
   if (h.warmUpDay && h.loadedSeconds >= kSecondSlots) DiscardLeadInDay(h);
@@ -509,13 +700,14 @@ void ApplyDataFile(FileHistory& h, const DataFileText& text, const ReaderEnv& en
     const double mean = totals.sum / static_cast<double>(totals.rows);
     for (int level = 0; level < kTrendLevels; ++level) {
       TrendLevel& l = h.timeline.levels[level];
+      FileLevelState& state = h.levelState[level];
       l.meanCount[l.writeIndex] = mean;
-      h.levelState[level].comment[l.writeIndex] = h.currentCommentIndex;
-      h.levelState[level].fileMeanPending = true;
+      state.comment[l.writeIndex] = h.currentCommentIndex;
+      state.fileMeanPending = true;
+      state.fileMean = mean;
+      state.fileMeanComment = h.currentCommentIndex;
     }
   }
-  // Step 13.
-  entry.endTime = entry.startTime + covered;
   h.files.push_back(std::move(entry));
   // Step 14.
   const int maxFiles = h.fileLimit > 0 ? std::min(h.fileLimit, kMaxLoadedFiles) : kMaxLoadedFiles;
@@ -527,12 +719,16 @@ void ApplyDataFile(FileHistory& h, const DataFileText& text, const ReaderEnv& en
       l.writeIndex = l.written % l.capacity;
     }
   }
-  // Step 15.
+  // Step 15: while a level's ring is full, a file's mean in its open entry
+  // at ring entry 0 would show as the ring's oldest point; that entry shows
+  // no data until the level closes it, which writes the mean back. Entries
+  // the files completed are left as they are.
   for (int level = 0; level < kTrendLevels; ++level) {
     TrendLevel& l = h.timeline.levels[level];
-    if (l.written >= l.capacity) {
+    FileLevelState& state = h.levelState[level];
+    if (l.written >= l.capacity && l.writeIndex == 0 && state.fileMeanPending) {
       l.meanCount[0] = kNoDataCount;
-      h.levelState[level].comment[0] = kNoComment;
+      state.comment[0] = kNoComment;
     }
   }
 }

@@ -126,6 +126,8 @@ std::FILE* OpenForAppend(DataFileWriter& writer, const DataFileEnv& env, long* l
 // into the dated file.
 int FinishAppend(DataFileWriter& writer, const DataFileEnv& env, std::FILE* f, bool written,
                  long lengthBefore) {
+  // Power cut: the rows reach the disk before the append returns.
+  written = written && SyncAppendedRows(f);
   const bool closed = std::fclose(f) == 0;
   if (written && closed) return 0;
   if (lengthBefore >= 0) {
@@ -223,8 +225,11 @@ int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarT
   // 8. Rows a crash kept from their dated file are saved before the
   // truncation destroys them.
   writer.workingPath = WorkingCopyPath(env.settings.programFolder);
-  RecoverWorkingCopy(writer.workingPath);
-  std::FILE* f = std::fopen(writer.workingPath.c_str(), "wb");
+  // Power cut: the copy is truncated only once the rows it holds are
+  // committed and its note is gone from the disk, or the note that a cut
+  // brought back would put the new file's rows over the old day.
+  const bool pendingKept = RecoverWorkingCopy(writer.workingPath) == RecoveryResult::CopyFailed;
+  std::FILE* f = pendingKept ? nullptr : std::fopen(writer.workingPath.c_str(), "wb");
   if (f == nullptr) {
     writer.failed = true;
     env.failureStop.StopMeasurementAfterFailure();
@@ -243,14 +248,17 @@ int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarT
                  WriteLine(f, HeaderText(env.settings.comment.computerName)) &&
                  WriteLine(f, HeaderText(env.settings.comment.unitNumber)) &&
                  WriteLine(f, line4) && WriteLine(f, Utf8ToCp932(kColumnTitles));
+  // Power cut: the header is on the disk before the note points at it, and
+  // rows go only to a copy whose note stands.
+  written = written && SyncAppendedRows(f);
   written = (std::fclose(f) == 0) && written;
+  written = written && WriteWorkingTarget(writer.workingPath, writer.datedPath);
   if (!written) {
     writer.failed = true;
     env.failureStop.StopMeasurementAfterFailure();
     env.messages.Show(kErrorTitle, kCreateFailed);
     return 1;
   }
-  WriteWorkingTarget(writer.workingPath, writer.datedPath);
   // 10.
   writer.fileDate = now;
   writer.slot = -1;

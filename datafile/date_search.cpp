@@ -33,6 +33,59 @@ std::string Join(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+// A day's candidate names in the order of their seconds. Only names in the
+// hour an autumn change repeats can stand out of name order. Such a file
+// began after the change when its rows could not have been written before
+// it (their labels run past the repeated hour), or when it begins, at its
+// second showing, the second after another file of the day ended: the
+// writer begins the new file at the change itself.
+void InTimeOrder(std::vector<std::string>* names, const std::string& folder, int year,
+                 int month, int day, const Clock& clock) {
+  struct Candidate {
+    std::string name;
+    int nameSecond = 0;
+    int showingCount = 0;
+    ClockSeconds showings[2] = {};
+    bool hasLast = false;
+    int last = 0;
+    ClockSeconds at = 0;
+    bool second = false;  // at its second showing
+  };
+  std::vector<Candidate> files;
+  bool anyRepeated = false;
+  for (const std::string& name : *names) {
+    Candidate c;
+    c.name = name;
+    const int hh = TwoDigits(name, 7), mi = TwoDigits(name, 9), ss = TwoDigits(name, 11);
+    c.nameSecond = hh * 3600 + mi * 60 + ss;
+    c.showingCount = LocalInstants(clock, year, month, day, hh, mi, ss, c.showings);
+    c.at = c.showingCount > 0 ? c.showings[0] : clock.FromLocal(year, month, day, hh, mi, ss);
+    anyRepeated = anyRepeated || c.showingCount == 2;
+    files.push_back(c);
+  }
+  if (!anyRepeated) return;
+  for (Candidate& c : files) {
+    c.hasLast = LastRowLabel(Join(folder, c.name), &c.last);
+    c.second = c.showingCount == 2 && c.hasLast &&
+               !FirstShowingHolds(c.showings[0], c.nameSecond, c.last, clock);
+  }
+  std::vector<bool> continues(files.size(), false);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files[i].showingCount != 2 || files[i].second) continue;
+    for (const Candidate& g : files) {
+      if (&g == &files[i] || !g.hasLast) continue;
+      const ClockSeconds gStart = g.second ? g.showings[1] : g.at;
+      if (gStart + (g.last - g.nameSecond) + 1 == files[i].showings[1]) continues[i] = true;
+    }
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files[i].second || continues[i]) files[i].at = files[i].showings[1];
+  }
+  std::stable_sort(files.begin(), files.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.at < b.at; });
+  for (std::size_t i = 0; i < files.size(); ++i) (*names)[i] = files[i].name;
+}
+
 }  // namespace
 
 bool CandidateName(const std::string& name, int year, int month, int day, int h0, int m0,
@@ -52,7 +105,8 @@ bool CandidateName(const std::string& name, int year, int month, int day, int h0
 }
 
 void ForEachCandidate(const SearchPlace& place, const ConditionRange& r,
-                      const std::function<bool(const std::string& path)>& take) {
+                      const std::function<bool(const std::string& path)>& take,
+                      const Clock* clock) {
   const bool oneFolder = !place.searchFolder.empty();
   const std::vector<std::string> folderNames =
       oneFolder ? SortedNames(place.searchFolder) : std::vector<std::string>{};
@@ -77,9 +131,12 @@ void ForEachCandidate(const SearchPlace& place, const ConditionRange& r,
         const int m1 = endDate ? r.endMinute : kEndOfHourMinute;
         const std::string dayFolder =
             oneFolder ? place.searchFolder : monthFolder + CFormatString("/%02d", d);
-        const std::vector<std::string> names = oneFolder ? folderNames : SortedNames(dayFolder);
+        std::vector<std::string> names;
+        for (const std::string& name : oneFolder ? folderNames : SortedNames(dayFolder)) {
+          if (CandidateName(name, y, m, d, h0, m0, h1, m1)) names.push_back(name);
+        }
+        if (clock != nullptr) InTimeOrder(&names, dayFolder, y, m, d, *clock);
         for (const std::string& name : names) {
-          if (!CandidateName(name, y, m, d, h0, m0, h1, m1)) continue;
           if (!take(Join(dayFolder, name))) return;
         }
       }
@@ -92,8 +149,8 @@ int SearchDates(FileHistory& h, const SearchPlace& place, const ConditionRange& 
   // The next files are read and parsed on a second core while this thread
   // places the one before in time order.
   ReadAhead ahead(h.readBuffers.get(), kReadBuffers,
-                  [&place, &range](const std::function<bool(const std::string&)>& offer) {
-                    ForEachCandidate(place, range, offer);
+                  [&place, &range, &env](const std::function<bool(const std::string&)>& offer) {
+                    ForEachCandidate(place, range, offer, &env.clock);
                   });
   if (ahead.Running()) {
     while (const DataFileText* text = ahead.Next()) {
@@ -102,10 +159,13 @@ int SearchDates(FileHistory& h, const SearchPlace& place, const ConditionRange& 
       if (h.loadFull) break;
     }
   } else {
-    ForEachCandidate(place, range, [&](const std::string& path) {
-      LoadDataFile(h, path, env);
-      return !h.loadFull;
-    });
+    ForEachCandidate(
+        place, range,
+        [&](const std::string& path) {
+          LoadDataFile(h, path, env);
+          return !h.loadFull;
+        },
+        &env.clock);
   }
   return static_cast<int>(h.files.size());
 }

@@ -9,6 +9,7 @@
 #include "datafile/condition_range.h"
 #include "datafile/data_file_reader.h"
 #include "datafile/file_history.h"
+#include "platform/clock.h"
 
 namespace velrix {
 
@@ -21,9 +22,13 @@ struct SearchPlace {
 };
 
 // Calls take(path) for every file of the range in the order of the search,
-// until take returns false.
+// until take returns false. Within a day the files come in the order of
+// their names, which is that of their seconds; in the hour an autumn change
+// shows twice (in the local time of `clock`, when given) a file begun after
+// the change comes after those of the hour's first showing.
 void ForEachCandidate(const SearchPlace& place, const ConditionRange& range,
-                      const std::function<bool(const std::string& path)>& take);
+                      const std::function<bool(const std::string& path)>& take,
+                      const Clock* clock = nullptr);
 
 // True when a name in a day folder belongs to that date and lies in the time
 // window h0:m0 - h1:m1 (its seconds are not compared).

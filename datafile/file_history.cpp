@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "datafile/data_file_reader.h"
+#include "platform/file_bytes.h"
 
 namespace velrix {
 
@@ -67,19 +68,29 @@ void MaterialiseGaps(FileHistory& h) {
   h.pendingGaps.clear();
 }
 
+void CloseFileMeanEntry(FileHistory& h, int level) {
+  TrendLevel& l = h.timeline.levels[level];
+  FileLevelState& state = h.levelState[level];
+  if (state.fileMeanPending) {
+    // Written back: a full ring's entry 0 may have been cleared meanwhile.
+    l.meanCount[l.writeIndex] = state.fileMean;
+    state.comment[l.writeIndex] = state.fileMeanComment;
+    state.fileMeanPending = false;
+  }
+  if (h.sink != nullptr) {
+    h.sink->Entries(level, l.written, 1, l.meanCount[l.writeIndex], state.comment[l.writeIndex]);
+  }
+  l.written += 1;
+  l.writeIndex = l.written % l.capacity;
+}
+
 void FinishLoad(FileHistory& h) {
   MaterialiseGaps(h);
+  // The load's read buffers go back: they grew to its largest file.
+  for (int i = 0; i < kReadBuffers; ++i) ReleaseBuffer(h.readBuffers[i].bytes);
   if (h.files.empty()) return;
   for (int level = 0; level < kTrendLevels; ++level) {
-    if (h.levelState[level].completedThisFile) continue;
-    TrendLevel& l = h.timeline.levels[level];
-    if (h.sink != nullptr) {
-      h.sink->Entries(level, l.written, 1, l.meanCount[l.writeIndex],
-                      h.levelState[level].comment[l.writeIndex]);
-    }
-    l.written += 1;
-    l.writeIndex = l.written % l.capacity;
-    h.levelState[level].fileMeanPending = false;
+    if (!h.levelState[level].completedThisFile) CloseFileMeanEntry(h, level);
   }
 }
 

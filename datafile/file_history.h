@@ -6,17 +6,16 @@
 // day of the trend navigation's reloads. One instance, owned by the view,
 // allocated once; only the reader fills it.
 //
-// Slots and clock times, for the reader, the trend graph, its cursor and the
-// headless review alike: slot s of a history holds the row stamped
-// start + s (SlotStamp), start being the time of slot 0 (the load's origin,
-// or the live measurement's first row). The reader places a file's rows one
-// after another from the slot of the file's own start. The writer stamps a
-// file's first row a moment after it makes the file, so a first row stamped
-// up to a second after the file's start begins the file; a later first row
-// leaves the seconds in between without data and its file then shows one
-// second early. A file begun at midnight, and so nearly every row, shows at
-// the time written in it. A point of the graph takes the colour, and the
-// cursor the details, of the file that holds the point's last slot.
+// Slots and clock times. A row stamped T stands for the second that ends at
+// T. Slot s of a load holds the row stamped origin + s + 1 (SlotStamp): the
+// trend graph and its cursor show the point that ends at second e of the
+// load at origin + e, and that point is slot e - 1, so every row shows at the
+// time written in it. The reader places each file from where its first row
+// belongs: a first row stamped with the name's own time ends the second
+// before it, one stamped a second later begins the file's own first slot,
+// and a later one leaves the slots before it without data. A point of the
+// graph takes the colour, and the cursor the details, of the file that
+// holds the second the point ends at.
 
 #include <cstdint>
 #include <memory>
@@ -36,15 +35,15 @@ inline constexpr int kMaxLoadedFiles = 10000;
 inline constexpr int kFileColours = 4;
 inline constexpr int kReadBuffers = 3;
 
-// The stamp of the row in slot `slot` of a history whose slot 0 is stamped `start`.
-inline ClockSeconds SlotStamp(ClockSeconds start, long long slot) { return start + slot; }
+// The stamp of the row in slot `slot` of a load whose origin is `origin`.
+inline ClockSeconds SlotStamp(ClockSeconds origin, long long slot) { return origin + slot + 1; }
 
 // A loaded file: its name and span, and header lines 2-4 as the file holds
 // them (CP932 bytes, at most 127 each).
 struct FileEntry {
   char name[kDataFileNameLength + 1] = {};
   ClockSeconds startTime = 0;  // the local time its name encodes
-  ClockSeconds endTime = 0;    // startTime plus the slots it covered
+  ClockSeconds endTime = 0;    // where its last slot ends (its last row's stamp)
   std::string computerName;
   std::string unitNumber;
   std::string comment;
@@ -85,8 +84,13 @@ struct FileLevelState {
   bool completedThisFile = false;
   bool completedSinceFirstRow = false;  // ... since the last file's first row
   // The level's current entry holds the mean of the file read last and has
-  // not been closed; the first boundary after that file keeps it.
+  // not been closed; the first boundary after that file keeps it. The mean
+  // is kept here too, because while the ring is full its entry 0 shows no
+  // data until the entry is closed (the open entry there would otherwise
+  // show as the oldest point).
   bool fileMeanPending = false;
+  double fileMean = kNoDataCount;
+  int fileMeanComment = kNoComment;
 };
 
 // Told about every level entry once the level moves past it, so a caller can
@@ -156,17 +160,22 @@ struct FileHistory {
 void ResetFileHistory(FileHistory& h);
 
 // Ends a load after its last file: the slots of long gaps that still lie in
-// the last day get no data, and every level that completed no entry during
-// the last file counts its current entry, which holds that file's mean.
+// the last day get no data, every level that completed no entry during the
+// last file counts its current entry, which holds that file's mean, and the
+// memory the files were read into is given back.
 void FinishLoad(FileHistory& h);
 
 // Writes the noted gaps' slots that still lie in the ring.
 void MaterialiseGaps(FileHistory& h);
 
+// The level moves past its current entry, which counts as written: a file's
+// mean that stands in it is written back, and the sink is told.
+void CloseFileMeanEntry(FileHistory& h, int level);
+
 
 // The loaded file that holds second t of the history (t counted from origin):
-// the last file starting at or before it, or the last file when none does;
-// -1 when nothing is loaded.
+// the last file whose name's time is at or before it, or the last file when
+// none is; -1 when nothing is loaded.
 int FileAtSecond(const FileHistory& h, long long t);
 
 }  // namespace velrix

@@ -30,10 +30,27 @@ HeaderFilters FiltersOf(const FileSelection& s) {
   return {FilterBytes(s.computerFilter), FilterBytes(s.unitFilter), FilterBytes(s.commentFilter)};
 }
 
+namespace {
+
+// What the reloads of what was opened read from the history between loads:
+// an attempt that loads nothing leaves them as they were.
+struct ReloadConditions {
+  HeaderFilters filters;
+  int fileLimit = 0;
+};
+
+ReloadConditions ConditionsOf(const FileHistory& h) { return {h.filters, h.fileLimit}; }
+
+void Restore(FileHistory& h, const ReloadConditions& c) {
+  h.filters = c.filters;
+  h.fileLimit = c.fileLimit;
+}
+
+}  // namespace
+
 int LoadChosenFile(FileHistory& h, FileSelection& s, const std::string& path,
                    const ReaderEnv& env) {
-  s.searchFolder = FolderOf(path);
-  s.loadedByCondition = false;
+  const ReloadConditions before = ConditionsOf(h);
   ResetFileHistory(h);
   h.origin = 0;
   h.fileLimit = 0;
@@ -41,16 +58,29 @@ int LoadChosenFile(FileHistory& h, FileSelection& s, const std::string& path,
   h.filters = {};
   LoadDataFile(h, path, env);
   FinishLoad(h);
-  return static_cast<int>(h.files.size());
+  const int loaded = static_cast<int>(h.files.size());
+  if (loaded == 0) {
+    Restore(h, before);
+    return 0;
+  }
+  s.searchFolder = FolderOf(path);
+  s.loadedByCondition = false;
+  return loaded;
 }
 
 int LoadByConditions(FileHistory& h, FileSelection& s, const ConditionRange& range,
                      const std::string& dataFolder, const ReaderEnv& env) {
+  const ReloadConditions before = ConditionsOf(h);
+  h.filters = FiltersOf(s);
+  const int loaded = RunConditionSearch(h, {dataFolder, ""}, range, env);
+  if (loaded == 0) {
+    Restore(h, before);
+    return 0;
+  }
   s.range = range;
   s.loadedByCondition = true;
   s.searchFolder.clear();
-  h.filters = FiltersOf(s);
-  return RunConditionSearch(h, {dataFolder, ""}, range, env);
+  return loaded;
 }
 
 void KeepOpenedLoad(FileHistory& h, FileSelection& s, const std::string& directPath) {
@@ -58,6 +88,7 @@ void KeepOpenedLoad(FileHistory& h, FileSelection& s, const std::string& directP
   s.opened.origin = h.origin;
   s.opened.directPath = directPath;
   s.opened.byCondition = s.loadedByCondition;
+  s.opened.filters = h.filters;
   h.fileLimit = static_cast<int>(h.files.size());
 }
 
@@ -67,6 +98,7 @@ int ReloadOpenedLoad(FileHistory& h, FileSelection& s, const std::string& dataFo
   ResetFileHistory(h);
   h.origin = s.opened.origin;
   h.loadFull = false;
+  h.filters = s.opened.filters;
   if (s.opened.byCondition) {
     SearchDates(h, {dataFolder, ""}, s.range, env);
   } else {

@@ -34,19 +34,23 @@ struct FileSelection {
     ClockSeconds origin = 0;
     std::string directPath;
     bool byCondition = false;
+    HeaderFilters filters;
   } opened;
 };
 
-// The direct choice of one file: its folder becomes the search folder, the
-// history is loaded with that file alone (no header conditions: the user
-// named the file), from its own start. Returns the number of files loaded
-// (0 or 1); the reader has shown why a file was refused.
+// The direct choice of one file: the history is loaded with that file alone
+// (no header conditions: the user named the file), from its own start. Only
+// once the file has loaded does its folder become the search folder and the
+// load count as a direct one; a refused file leaves the selection, and the
+// filters and file limit the reloads use, as they were. Returns the number
+// of files loaded (0 or 1); the reader has shown why a file was refused.
 int LoadChosenFile(FileHistory& h, FileSelection& s, const std::string& path,
                    const ReaderEnv& env);
 
 // The condition search: origin at the start of the range, the header
-// conditions of the selection, every file of the range in time order.
-// Returns the number of files loaded.
+// conditions of the selection, every file of the range in time order. As
+// with the direct choice, a search that loads nothing changes nothing the
+// reloads use. Returns the number of files loaded.
 int LoadByConditions(FileHistory& h, FileSelection& s, const ConditionRange& range,
                      const std::string& dataFolder, const ReaderEnv& env);
 
@@ -54,7 +58,8 @@ int LoadByConditions(FileHistory& h, FileSelection& s, const ConditionRange& ran
 // navigation's reloads (as many files as the open loaded).
 void KeepOpenedLoad(FileHistory& h, FileSelection& s, const std::string& directPath);
 
-// F4: the load the last open made, again. Returns the number of files loaded.
+// F4: the load the last open made, again, with its filters. Returns the
+// number of files loaded.
 int ReloadOpenedLoad(FileHistory& h, FileSelection& s, const std::string& dataFolder,
                      const ReaderEnv& env);
 

@@ -1,5 +1,6 @@
 #include "datafile/read_ahead.h"
 
+#include <new>
 #include <system_error>
 
 namespace velrix {
@@ -23,6 +24,20 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::Run(const Candidates& candidates) {
+  // Reading a file never throws; walking the folders might, when memory runs
+  // out, and nothing may leave this thread: the search then ends there.
+  try {
+    Walk(candidates);
+  } catch (const std::bad_alloc&) {
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+  }
+  changed_.notify_all();
+}
+
+void ReadAhead::Walk(const Candidates& candidates) {
   candidates([this](const std::string& path) {
     DataFileText* buffer = nullptr;
     {
@@ -41,11 +56,6 @@ void ReadAhead::Run(const Candidates& candidates) {
     changed_.notify_all();
     return true;
   });
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_ = true;
-  }
-  changed_.notify_all();
 }
 
 const DataFileText* ReadAhead::Next() {

@@ -37,6 +37,7 @@ class ReadAhead {
 
  private:
   void Run(const Candidates& candidates);
+  void Walk(const Candidates& candidates);
 
   DataFileText* buffers_;
   int count_;

@@ -5,8 +5,18 @@
 // copy belongs to, from the moment a file is created until it is committed,
 // so that rows written before a crash or a kill can still reach their dated
 // file when the program next starts.
+//
+// Against a power cut, every row is forced to the disk as it is appended,
+// a commit replaces the dated file atomically and durably, and the note is
+// written the same way; the order is such that after a cut at any moment the
+// dated file holds its old or its new contents and the working copy with its
+// note holds every row that no committed file holds yet, but the last one.
 
+#include <cstddef>
+#include <cstdio>
 #include <string>
+
+#include "platform/user_messages.h"
 
 namespace velrix {
 
@@ -30,29 +40,47 @@ enum class WorkingCopyCheck {
 // whitespace-delimited word with "2.00".
 WorkingCopyCheck CheckWorkingCopy(const std::string& workingPath);
 
-// Notes (or forgets) which dated file the working copy belongs to.
+// Forces the rows just appended to the working copy to the disk, before the
+// append that wrote them returns: a power cut then costs at most the row
+// being written. False when they may not have reached it.
+bool SyncAppendedRows(std::FILE* workingCopy);
+
+// Notes (or forgets) which dated file the working copy belongs to, durably:
+// a note that a cut brought back after the working copy was truncated for a
+// new file would copy the new file's rows over the old one. False when the
+// note may not stand (or, for the clear, may still stand) after a cut.
 bool WriteWorkingTarget(const std::string& workingPath, const std::string& datedPath);
-void ClearWorkingTarget(const std::string& workingPath);
+bool ClearWorkingTarget(const std::string& workingPath);
 // The noted dated path, "" when there is none.
 std::string ReadWorkingTarget(const std::string& workingPath);
 
-// Copies a working copy that passes the check over datedPath and forgets the
-// note. Returns 0 on success, 1 when nothing was copied (the copy failed the
-// check, or the copy itself failed; the note then stays so a later recovery
-// can try again).
-int CopyWorkingCopyOver(const std::string& workingPath, const std::string& datedPath);
+// Replaces datedPath with the working copy's whole lines when they pass the
+// check, durably (the dated folders too, which the writer may just have
+// created), and then forgets the note. Returns 0 on success, 1 when nothing
+// was copied (the copy failed the check, or the copy itself failed; the note
+// then stays so a later recovery can try again). *tornBytes, when given,
+// gets the length of what followed the whole lines and was left out.
+int CopyWorkingCopyOver(const std::string& workingPath, const std::string& datedPath,
+                        std::size_t* tornBytes = nullptr);
 
 enum class RecoveryResult {
   NothingPending,  // no note, or the working copy was committed
   Copied,          // an uncommitted working copy reached its dated file
   Rejected,        // the working copy failed the check; it was not copied
-  CopyFailed,      // the copy could not be made; the note stays
+  CopyFailed,      // the copy could not be made, or the note not forgotten; it stays
 };
 
 // Called at program start and before a new measurement truncates the working
 // copy: a working copy that was never committed and still begins with "2.00"
 // is copied over the dated file its note names (creating the dated folders if
-// they went away).
-RecoveryResult RecoverWorkingCopy(const std::string& workingPath);
+// they went away). Only its whole lines are copied; *tornBytes, when given,
+// gets the length of the rest (of the whole copy when it was rejected).
+RecoveryResult RecoverWorkingCopy(const std::string& workingPath,
+                                  std::size_t* tornBytes = nullptr);
+
+// The recovery at a program's start, and what the user must hear of it: a
+// torn end left out of the dated file, or a noted copy too damaged to be
+// committed at all, is told through messages.
+RecoveryResult RecoverWorkingCopyAtStart(const std::string& workingPath, UserMessages& messages);
 
 }  // namespace velrix

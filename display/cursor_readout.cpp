@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "datafile/file_history.h"
 #include "display/trend_picture.h"
 #include "display/value_format.h"
 #include "platform/c_format.h"
@@ -124,11 +123,12 @@ CursorReadout ComputeCursorReadout(const CursorInputs& in) {
   const long long e = w.offset + k * s.period;
   if (in.fileMode == 0 && in.measuring == 1 && e > in.elapsedSeconds) return r;
 
-  // 7. The point shows the stamp of its last slot, as the reader and the
-  // graph line slots up with clock times.
-  const CursorDetails details = in.details ? in.details(e - 1) : CursorDetails{};
+  // 7. The point ends at second e: its date is the start time + e, its file
+  // the one that holds second e. A recorded row shows at its own stamp, as
+  // the reader places it (file_history.h).
+  const CursorDetails details = in.details ? in.details(e) : CursorDetails{};
   const Clock& clock = in.clock != nullptr ? *in.clock : DefaultClock();
-  r.time = clock.Local(SlotStamp(in.startTime, e - 1));
+  r.time = clock.Local(StampAt(in.startTime, in.changes, e));
 
   // 8, 9.
   r.shown = true;

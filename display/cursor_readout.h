@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "display/second_dating.h"
 #include "display/trend_window.h"
 #include "measure/dose_table.h"
 #include "measure/live_history.h"
@@ -30,7 +31,8 @@ struct CursorInputs {
   int scale = 0;
   const History* history = nullptr;
   const DoseTable* table = nullptr;  // nullptr reads as an empty table
-  ClockSeconds startTime = 0;        // of slot 0 (the first row, or the load's origin)
+  ClockSeconds startTime = 0;        // the second before the first row, or the load's origin
+  std::vector<DatedSecond> changes;  // live: where the files' own dating begins
   const Clock* clock = nullptr;      // local calendar; nullptr = the system clock
   int fileMode = 0;
   int measuring = 0;
@@ -40,8 +42,9 @@ struct CursorInputs {
   bool cursorShown = true;
   bool versionTwo = true;            // the shown data carries retry and power columns
   int viewHeight = 672;
-  // The details of the file holding a slot of the history.
-  std::function<CursorDetails(long long slot)> details;
+  // The details of the file holding second t of the history (t counted
+  // from the start time; the point of second t ends there).
+  std::function<CursorDetails(long long t)> details;
 };
 
 struct PopupRow {

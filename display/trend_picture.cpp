@@ -103,7 +103,8 @@ TrendInputs LiveTrendInputs(const History& history, const TrendSettings& trend,
   in.heldSeconds = history.sampleCount;
   in.trend = trend;
   in.table = &table;
-  in.startTime = firstRowTime;
+  // The row of second 0 ends one second after the start, as in a load.
+  in.startTime = firstRowTime - 1;
   in.clock = &clock;
   in.fileMode = 0;
   in.measuring = measuring;
@@ -193,7 +194,8 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
     const std::string label = TrendTimeLabel(p.span, w.offset, j);
     p.texts.push_back({TrendCentredTextX(x, label), kTimeLabelY, label, kTrendPaletteBlack});
     if (dated && (j == 0 || j == span.gridIntervals)) {
-      const ClockSeconds t = SlotStamp(in.startTime, w.offset + (j == 0 ? 0 : span.seconds));
+      const ClockSeconds t =
+          StampAt(in.startTime, in.changes, w.offset + (j == 0 ? 0 : span.seconds));
       const CalendarTime c = clock.Local(t);
       const std::string date = DateText(c);
       const std::string time = TimeText(c);
@@ -216,12 +218,12 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
 
   const History& h = *in.history;
   auto scaled = [&](double v) { return ToScaleUnit(table, v, p.scale); };
-  // The file a point's colour comes from: the one holding its last slot
-  // (slot s is the row stamped start + s), so every row keeps its own
-  // file's colour up to a file's last row.
-  auto fileAt = [&](long long slot) { return live ? -1 : TrendFileAt(in.files, slot); };
+  // The file a point's colour comes from: the one that holds the second the
+  // point ends at, offset + k x period. A recorded row shows at its own
+  // stamp (file_history.h), so every row keeps its own file's colour.
+  auto fileAt = [&](long long second) { return live ? -1 : TrendFileAt(in.files, second); };
   auto fileOfPoint = [&](long long k) {
-    return fileAt(static_cast<long long>(w.offset) + k * span.period - 1);
+    return fileAt(static_cast<long long>(w.offset) + k * span.period);
   };
   auto colourIndexOf = [&](int file) {
     return file >= 0 ? in.files[static_cast<std::size_t>(file)].colourIndex : 0;
@@ -234,8 +236,9 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
   Polyline average;
   if (!levelSpan) {
     const bool fromStart = w.offset == 0 && in.warmUpConsumed == 0;
-    // The starting point is slot 0 (drawn at x1) or the slot before the window.
-    const int startFile = fromStart ? fileAt(0) : fileAt(static_cast<long long>(w.offset) - 1);
+    // The starting dot's file, and the average line's first: the one that
+    // holds second offset.
+    const int startFile = fileAt(static_cast<long long>(w.offset));
     if (fromStart) {
       const double v = scaled(TrendPointSeries(h, p.span, 0));
       if (v > kNoDataLimit) {

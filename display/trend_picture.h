@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datafile/file_history.h"
+#include "display/second_dating.h"
 #include "display/trend_window.h"
 #include "measure/dose_table.h"
 #include "measure/live_history.h"
@@ -16,8 +17,8 @@
 
 namespace velrix {
 
-// A loaded file as the graph colours it: its first second counted from the
-// history's start, and its colour index 0-3.
+// A loaded file as the graph colours it: the second its name's time lies at,
+// counted from the history's start, and its colour index 0-3.
 struct TrendFileSpan {
   long long startSecond = 0;
   int colourIndex = 0;
@@ -28,7 +29,8 @@ struct TrendInputs {
   int heldSeconds = 0;                // E: sampleCount (live) or loadedSeconds (file)
   TrendSettings trend;
   const DoseTable* table = nullptr;   // nullptr reads as an empty table
-  ClockSeconds startTime = 0;         // firstRowTime (live) or origin (file)
+  ClockSeconds startTime = 0;         // the second before the first row (live) or origin (file)
+  std::vector<DatedSecond> changes;   // live: where the files' own dating begins
   const Clock* clock = nullptr;       // local calendar; nullptr = the system clock
   int fileMode = 0;                   // 0 live view, 1 file view
   int measuring = 0;

@@ -29,10 +29,10 @@ int main(int argc, char** argv) {
   const bool anyArgument = argc > 1;
 
   // A second copy only asks the first to come to the front, before it needs
-  // a display of its own.
+  // a display of its own. A lock that cannot be had proves no other copy.
   velrix::SingleCopyLock lock(kSingleCopyName);
   const std::string frontPath = FrontRequestPath(lock.path());
-  if (!lock.Acquire()) {
+  if (!lock.Acquire() && lock.AnotherCopyRuns()) {
     SendFrontRequest(frontPath);
     return kExitAnotherCopy;
   }

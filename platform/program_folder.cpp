@@ -4,6 +4,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "platform/durable_file.h"
+#include "platform/file_bytes.h"
 
 namespace velrix {
 namespace {
@@ -11,28 +16,30 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kDataHomeBelowHome[] = "/.local/share";
-// A copy is written under this suffix and renamed into place, so a start that
-// is killed mid-copy leaves no half conversion table that a later start
-// would keep as the user's own.
-constexpr char kPartialSuffix[] = ".part";
-
 std::string WithSlash(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
 }
 
+// Each copy appears whole or not at all, also after a power cut: a start
+// interrupted mid-copy must leave no half conversion table that a later start
+// would keep as the user's own.
+// Far above any shipped file (the conversion table and the warning sound are
+// a few hundred kilobytes); only a damaged installation reaches it.
+constexpr std::size_t kShippedFileMaxBytes = 64u << 20;
+
 bool CopyOneFile(const fs::path& from, const fs::path& to, std::string* error) {
   std::error_code ec;
   if (fs::exists(to, ec)) return true;
-  const fs::path partial = to.string() + kPartialSuffix;
-  if (!fs::copy_file(from, partial, fs::copy_options::overwrite_existing, ec)) {
-    *error = "cannot copy " + from.string() + " to " + partial.string() + ": " + ec.message();
+  std::vector<char> bytes;
+  std::size_t length = 0;
+  if (!ReadWholeFile(from.string(), bytes, &length, kShippedFileMaxBytes)) {
+    *error = "cannot read " + from.string();
     return false;
   }
-  // A partial copy left by a failed rename is overwritten by the next start.
-  fs::rename(partial, to, ec);
-  if (ec) {
-    *error = "cannot rename " + partial.string() + " to " + to.string() + ": " + ec.message();
+  std::string why;
+  if (!WriteFileAtomically(to.string(), std::string_view(bytes.data(), length), &why)) {
+    *error = "cannot copy " + from.string() + ": " + why;
     return false;
   }
   return true;

@@ -79,7 +79,13 @@ bool ParseLocalTime(const std::string& text, const Clock& zone, ClockSeconds* se
       h < 0 || mi < 0 || s < 0) {
     return false;
   }
-  *seconds = zone.FromLocal(y, mo, d, h, mi, s);
+  // A time the autumn change shows twice is its first showing, so a start
+  // just before the change is before it; one the spring change skips is
+  // taken as the C library takes it.
+  ClockSeconds instants[2] = {};
+  *seconds = LocalInstants(zone, y, mo, d, h, mi, s, instants) > 0
+                 ? instants[0]
+                 : zone.FromLocal(y, mo, d, h, mi, s);
   return true;
 }
 

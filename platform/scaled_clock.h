@@ -90,7 +90,8 @@ bool TakeClockOption(const std::vector<std::string>& args, std::size_t* i,
                      ClockOptions* options, std::string* error);
 
 // "YYYY-MM-DD hh:mm:ss" (or with a 'T' between date and time) as the local
-// time of `zone`; false when the text is not such a time.
+// time of `zone` (the first of two in a repeated hour); false when the text
+// is not such a time.
 bool ParseLocalTime(const std::string& text, const Clock& zone, ClockSeconds* seconds);
 
 // The clock the options ask for, or nullptr when they ask for none (the

@@ -1,7 +1,10 @@
 #pragma once
-// Only one copy of the program may run. The lock is an flock() on a file
-// named after the program in the user's runtime folder, so it disappears with
-// the process that held it: a crashed copy never blocks the next one.
+// Only one copy of the program may run per user. The lock is an flock() on a
+// file of the user's own, so it disappears with the process that held it: a
+// crashed copy never blocks the next one. The file lies in the user's runtime
+// folder, or in the temporary folder under a name that carries the user's
+// id, so that another user's copy, or the file it left behind, never counts
+// as a copy of this user's program.
 
 #include <string>
 
@@ -9,21 +12,27 @@ namespace velrix {
 
 class SingleCopyLock {
  public:
-  // name: "Velrix"; folder: where the lock file lives ("" = $XDG_RUNTIME_DIR,
-  // else the temporary folder).
+  // name: "Velrix"; folder: where the lock file lives ("" = $XDG_RUNTIME_DIR
+  // when that is a folder of this user's, else the temporary folder with
+  // the user id in the file's name).
   explicit SingleCopyLock(const std::string& name, const std::string& folder = "");
   ~SingleCopyLock();
   SingleCopyLock(const SingleCopyLock&) = delete;
   SingleCopyLock& operator=(const SingleCopyLock&) = delete;
 
-  // True when this process holds the lock; false when another copy holds it
-  // or the lock file cannot be made.
+  // True when this process holds the lock. False when another copy holds
+  // it (AnotherCopyRuns) or when no lock can be had here: the file cannot
+  // be made, or one of another user's stands in its place.
   bool Acquire();
+  // Whether the last Acquire found the lock held by another running copy of
+  // this user's program. Only then must this copy give way.
+  bool AnotherCopyRuns() const { return anotherCopy_; }
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
   int fd_ = -1;
+  bool anotherCopy_ = false;
 };
 
 }  // namespace velrix

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Checks the Debian package as a user meets it. Builds it (scripts/package.sh,
 # in build/ or $VELRIX_BUILD_DIR), then checks its contents and control
-# fields, the desktop entry, the icons, the udev rule and the recorder's
-# unit, and unpacks it into a scratch root (dpkg -x) to run the programs from
-# there with a fresh HOME and no display:
+# fields, runs lintian (any error or warning without an override fails),
+# checks the copyright file and the changelog, the desktop entry and the
+# AppStream metainfo (appstreamcli validate), the icons, the manual pages
+# (rendered with man -l), the udev rule and the recorder's unit, and unpacks
+# it into a scratch root (dpkg -x) to run the programs from there with a
+# fresh HOME and no display:
 #   - --help and --version answer without Qt, a bad argument exits 2;
 #   - velrix --simulate makes ~/.local/share/Velrix with the shipped files,
 #     writes nothing beside its executable, and with automatic start on it
@@ -77,7 +80,8 @@ expected=(
   /usr/bin/velrix /usr/bin/velrix-recorder /usr/bin/velrix-unitsim
   /usr/share/velrix/program/sv_table.def /usr/share/velrix/program/COMRTY.def
   /usr/share/velrix/program/POWevent.def /usr/share/velrix/program/VelrixWarning.wav
-  /usr/share/applications/velrix.desktop
+  /usr/share/applications/velrix.desktop /usr/share/metainfo/velrix.metainfo.xml
+  /usr/share/doc/velrix/copyright /usr/share/doc/velrix/changelog.gz
   /usr/share/icons/hicolor/scalable/apps/velrix.svg
   /lib/udev/rules.d/70-velrix.rules
   /lib/systemd/system/velrix-recorder.service
@@ -90,6 +94,11 @@ done
 if find "$build" -maxdepth 3 -type f -name velrix-review -perm -u+x | grep -q .; then
   expected+=(/usr/bin/velrix-review)
 fi
+# Every program has its manual page.
+mapfile -t programs < <(sed -n 's|^/usr/bin/\(.\)|\1|p' "$scratch/contents")
+for program in "${programs[@]}"; do
+  expected+=("/usr/share/man/man1/$program.1.gz")
+done
 for path in "${expected[@]}"; do
   grep -qxF "$path" "$scratch/contents" || fail "the package lacks $path"
 done
@@ -119,6 +128,27 @@ mkdir -p "$root"
 dpkg -x "$deb" "$root"
 ok "unpacked into a scratch root"
 
+# --- Debian's rules ----------------------------------------------------------------
+
+# Any error or warning fails, unless the package overrides the tag (in its
+# /usr/share/lintian/overrides/velrix, with the reason why it cannot apply);
+# today it overrides none.
+lintian --fail-on error,warning --display-info "$deb" >"$scratch/lintian" 2>&1 || {
+  cat "$scratch/lintian" >&2
+  fail "lintian reports errors or warnings"
+}
+ok "lintian: no error, no warning ($(grep -c '^I: ' "$scratch/lintian" || true) informational tags)"
+
+doc="$root/usr/share/doc/velrix"
+grep -qxF 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright" ||
+  fail "the copyright file is not in the machine-readable format"
+grep -qxF 'License: Apache-2.0' "$doc/copyright" || fail "the copyright file names no Apache-2.0 licence"
+zcat "$doc/changelog.gz" >"$scratch/changelog"
+changelog_version="$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)"
+[ "$changelog_version" = "$version" ] ||
+  fail "the changelog's latest entry is $changelog_version, the package $version"
+ok "copyright file in Debian's format; the changelog's latest entry is $version"
+
 # --- Desktop entry and icons ---------------------------------------------------
 
 desktop="$root/usr/share/applications/velrix.desktop"
@@ -141,6 +171,17 @@ icon="$(entry Icon)"
 entry 'Name\[ja\]' | grep -q . || fail "no Japanese name"
 entry 'Comment\[ja\]' | grep -q . || fail "no Japanese comment"
 ok "desktop entry valid; Exec, Icon and StartupWMClass match the package"
+
+metainfo="$root/usr/share/metainfo/velrix.metainfo.xml"
+appstreamcli validate --no-net "$metainfo" >"$scratch/appstream" 2>&1 || {
+  cat "$scratch/appstream" >&2
+  fail "appstreamcli validate rejects velrix.metainfo.xml"
+}
+# The file's own layout: one element a line.
+meta() { sed -n "s|.*<$1\( [^>]*\)\?>\(.*\)</$1>.*|\2|p" "$metainfo"; }
+[ "$(meta launchable)" = "$(basename "$desktop")" ] || fail "the metainfo launches $(meta launchable)"
+release="$(sed -n 's|.*<release version="\([^"]*\)".*|\1|p' "$metainfo" | head -n 1)"
+[ "$release" = "$version" ] || fail "the metainfo's latest release is $release, the package $version"
 for size in "${icon_sizes[@]}"; do
   png="$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
   file "$png" | grep -q "PNG image data, $size x $size" || fail "$png: $(file -b "$png")"
@@ -170,6 +211,31 @@ done
 # logind applies the uaccess tag in 73-seat-late.rules: the tag must be set before.
 [ "$(basename "$rule" | cut -d- -f1)" -lt 73 ] || fail "the rule runs after 73-seat-late.rules"
 ok "the rule tags the 0403:6001 serial port uaccess, before 73-seat-late.rules"
+# A software centre offers Velrix for the device the rule is for.
+vendor="$(sed -n 's/.*ATTRS{idVendor}=="\([0-9a-fA-F]*\)".*/\1/p' "$rule")"
+product="$(sed -n 's/.*ATTRS{idProduct}=="\([0-9a-fA-F]*\)".*/\1/p' "$rule")"
+modalias="usb:v${vendor^^}p${product^^}*"
+[ "$(meta modalias)" = "$modalias" ] || fail "the metainfo provides '$(meta modalias)', not $modalias"
+ok "AppStream metainfo valid; it launches the desktop entry, is at release $version and provides $modalias"
+
+# --- Manual pages ------------------------------------------------------------------
+
+# Rendered as lintian renders them, where any message of man or groff is a
+# fault, then read as text.
+for program in "${programs[@]}"; do
+  page="$root/usr/share/man/man1/$program.1.gz"
+  LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" \
+    >/dev/null 2>"$scratch/man.err" || fail "man -l cannot render $program.1: $(cat "$scratch/man.err")"
+  [ ! -s "$scratch/man.err" ] || fail "man -l warns about $program.1: $(cat "$scratch/man.err")"
+  LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" >"$scratch/man.txt" 2>/dev/null
+  for section in NAME SYNOPSIS DESCRIPTION 'EXIT STATUS' FILES 'SEE ALSO'; do
+    grep -qx "$section" "$scratch/man.txt" || fail "$program.1 has no $section section"
+  done
+  grep -q "^ *$program - " "$scratch/man.txt" || fail "$program.1 names another program"
+  grep -A1 -x SYNOPSIS "$scratch/man.txt" | grep -q "^ *$program " || fail "$program.1 has no synopsis"
+  grep -q -- "--version" "$scratch/man.txt" || fail "$program.1 lacks the options of --help"
+done
+ok "manual pages of ${programs[*]} render without a warning, with synopsis, files and exit status"
 
 # --- The recorder's unit ---------------------------------------------------------
 
@@ -180,10 +246,12 @@ for setting in 'ExecStart=/usr/bin/velrix-recorder --program-folder /var/lib/vel
   grep -qxF "$setting" "$unit" || fail "the unit lacks $setting"
 done
 if command -v systemd-analyze >/dev/null 2>&1; then
-  # Verified with the recorder's path in the scratch root, so the check that
-  # the program exists looks at the package's.
+  # Verified with the recorder's path and the manual pages in the scratch
+  # root, so the checks that the program and the page of Documentation=
+  # exist look at the package's.
   sed "s|^ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$unit" >"$scratch/velrix-recorder.service"
-  systemd-analyze verify "$scratch/velrix-recorder.service" >"$scratch/verify" 2>&1 || true
+  MANPATH="$root/usr/share/man" systemd-analyze verify "$scratch/velrix-recorder.service" \
+    >"$scratch/verify" 2>&1 || true
   if [ -s "$scratch/verify" ]; then
     cat "$scratch/verify" >&2
     fail "systemd-analyze verify complains about the unit"
@@ -276,14 +344,14 @@ echo "check-package: starting velrix-recorder as the service would, on velrix-un
 "$root/usr/bin/velrix-unitsim" --count 3 >"$scratch/unitsim.out" 2>&1 &
 unitsim_pid=$!
 pids+=("$unitsim_pid")
-wait_for "$start_wait" grep -q '^/dev/' "$scratch/unitsim.out" || fail "velrix-unitsim printed no device"
+wait_for "$start_wait" grep -qs '^/dev/' "$scratch/unitsim.out" || fail "velrix-unitsim printed no device"
 device="$(head -n 1 "$scratch/unitsim.out")"
 state="$scratch/state"
 env -i PATH=/usr/bin:/bin HOME="$state" "$root/usr/bin/velrix-recorder" --port "$device" \
   --program-folder "$state" >"$scratch/recorder.log" 2>&1 &
 recorder_pid=$!
 pids+=("$recorder_pid")
-wait_for "$rows_wait" grep -q 'recording into' "$scratch/recorder.log" ||
+wait_for "$rows_wait" grep -qs 'recording into' "$scratch/recorder.log" ||
   fail "the recorder does not record: $(cat "$scratch/recorder.log")"
 wait_for "$start_wait" catches_sigterm "$recorder_pid" || fail "the recorder never caught SIGTERM"
 kill -TERM "$recorder_pid"

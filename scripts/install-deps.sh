@@ -11,9 +11,11 @@ packages=(
   locales libglib2.0-dev
   clang libclang-rt-14-dev llvm
   dpkg-dev desktop-file-utils fakeroot file systemd
+  help2man lintian appstream man-db groff-base
   xvfb xauth
   shared-mime-info
   libsystemd-dev dbus python3-dbusmock
+  fuse3 libfuse3-dev
 )
 
 missing=()

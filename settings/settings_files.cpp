@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/cp932.h"
+#include "platform/durable_file.h"
 #include "settings/scan_numbers.h"
 
 namespace velrix {
@@ -48,55 +49,49 @@ constexpr int kSecondsPerMinute = 60;
 constexpr int kIntervalUnitMinutes = 1;
 constexpr int kPowerFallbackValue = 1;
 
-// Writes one settings file line by line in the files' formats. The process
+// Builds one settings file line by line in the files' formats. The process
 // locale plays no part: decimals always get a point.
 class LineWriter {
  public:
-  explicit LineWriter(std::FILE* file) : file_(file) {}
-
-  void Int(int value) { std::fprintf(file_, "%d\n", value); }
+  void Int(int value) { text_ += std::to_string(value) + "\n"; }
 
   // "%lf": six digits after the point.
   void Decimal(double value) {
     char text[400];
     const auto printed = std::to_chars(text, text + sizeof text - 1, value,
                                        std::chars_format::fixed, 6);
-    *printed.ptr = '\0';
-    std::fprintf(file_, "%s\n", text);
+    text_.append(text, printed.ptr);
+    text_ += "\n";
   }
 
   // A text ends at its first line break so that it cannot spill into the
   // lines of the values after it; it is written in CP932, cut to its limit.
   void Text(const std::string& utf8, std::size_t maxBytes) {
     const std::string firstLine = utf8.substr(0, utf8.find_first_of(std::string("\r\n\0", 3)));
-    const std::string cp932 = CutCp932(Utf8ToCp932(firstLine), maxBytes);
-    std::fprintf(file_, "%s\n", cp932.c_str());
+    text_ += CutCp932(Utf8ToCp932(firstLine), maxBytes) + "\n";
   }
 
+  const std::string& Bytes() const { return text_; }
+
  private:
-  std::FILE* file_;
+  std::string text_;
 };
 
 std::string PathOf(const Settings& settings, const char* fileName) {
   return settings.programFolder + fileName;
 }
 
-// Creates or truncates the file, writes its lines and closes it. A failure to
-// open, write or close (a full disk shows only there) is reported with the
-// file's save message.
+// Replaces the file with its lines as a whole: after a power cut or a kill
+// it holds either what it held before or all of the new lines, never nothing
+// (an empty trend.def would make the next start a first run). A failure to
+// write any of it (a full disk shows only there) is reported with the file's
+// save message.
 template <typename Lines>
 int WriteSettingsFile(const Settings& settings, const char* fileName, const char* failureText,
                       UserMessages& messages, Lines writeLines) {
-  std::FILE* file = std::fopen(PathOf(settings, fileName).c_str(), "w");
-  if (file == nullptr) {
-    messages.Show(kSettingsErrorTitle, failureText);
-    return 1;
-  }
-  LineWriter writer(file);
+  LineWriter writer;
   writeLines(writer);
-  const bool writeFailed = std::ferror(file) != 0;
-  const bool closeFailed = std::fclose(file) != 0;
-  if (writeFailed || closeFailed) {
+  if (!WriteFileAtomically(PathOf(settings, fileName), writer.Bytes())) {
     messages.Show(kSettingsErrorTitle, failureText);
     return 1;
   }

@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "datafile/date_search.h"
@@ -14,6 +16,7 @@
 #include "platform/c_format.h"
 #include "platform/clock.h"
 #include "platform/command_line.h"
+#include "platform/durable_file.h"
 #include "platform/user_messages.h"
 
 namespace velrix {
@@ -41,8 +44,12 @@ int Run(const ReviewOptions& options) {
     return kExitReviewArguments;
   }
   std::FILE* out = stdout;
+  // A file given with --out is written beside it and renamed over it once
+  // whole and on the disk: a kill or a power cut leaves the old file or the
+  // new one, never a part.
+  const std::string partPath = options.outPath + kAtomicWriteSuffix;
   if (!options.outPath.empty()) {
-    out = std::fopen(options.outPath.c_str(), "wb");
+    out = std::fopen(partPath.c_str(), "wb");
     if (out == nullptr) {
       std::fprintf(stderr, "%s: cannot write %s\n", kProgramName, options.outPath.c_str());
       return kExitReviewArguments;
@@ -66,7 +73,16 @@ int Run(const ReviewOptions& options) {
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   const long long rows = options.level == kReviewSeconds ? WriteSecondsCsv(out, *history, clock)
                                                         : levels.rows();
-  const bool written = std::fflush(out) == 0 && (out == stdout || std::fclose(out) == 0);
+  bool written = levels.Flush();
+  written = std::fflush(out) == 0 && written;
+  if (out != stdout) {
+    written = SyncFile(out) && written;
+    written = (std::fclose(out) == 0) && written;
+    std::error_code ec;
+    if (written) std::filesystem::rename(partPath, options.outPath, ec);
+    written = written && !ec && SyncFolder(FolderOf(options.outPath));
+    if (!written) std::filesystem::remove(partPath, ec);
+  }
   std::fprintf(stderr, "%s: %d files, %lld seconds loaded in %s s; %lld rows written\n",
                kProgramName, files, history->loadedSeconds,
                CFormatString("%.3f", took.count()).c_str(), rows);

@@ -45,13 +45,6 @@ constexpr const char* kStartUnits[5] = {"年", "月", "日", "時", "分　～"}
 constexpr const char* kEndUnits[5] = {"年", "月", "日", "時", "分"};
 constexpr int kFieldsPerSide = 5;
 
-// The wait cursor over the whole application while a load runs.
-class WaitCursor final : public BusyIndicator {
- public:
-  void Begin() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  void End() override { QApplication::restoreOverrideCursor(); }
-};
-
 // A filter edit holds no more than a file's header line can: 127 bytes in
 // CP932, so what the user sees is what is compared. (Characters CP932 cannot
 // hold take no bytes there; the length limit keeps those in bounds too.)
@@ -101,6 +94,9 @@ std::string NearestExistingFolder(std::string folder) {
 }
 
 }  // namespace
+
+void WaitCursor::Begin() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void WaitCursor::End() { QApplication::restoreOverrideCursor(); }
 
 // Qt's own dialog rather than the desktop's: the desktop's may answer
 // through a document portal with a path that stands for the file alone,

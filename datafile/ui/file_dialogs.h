@@ -25,6 +25,14 @@ namespace velrix {
 inline constexpr char kFileSelectionDialogTitle[] = "ファイル選択";
 inline constexpr char kConditionDialogTitle[] = "ファイル選択条件";
 
+// The wait cursor over the whole application while a load runs: the open
+// command's loads and the trend navigation's reloads.
+class WaitCursor final : public BusyIndicator {
+ public:
+  void Begin() override;
+  void End() override;
+};
+
 // What the open command works on; all of it belongs to the view and lives
 // for the whole run of the program.
 struct FileOpenRoute {

@@ -37,19 +37,6 @@ int DefaultStartYearChoice(int currentYear) {
   return std::max(0, currentYear - kFirstSearchYear);
 }
 
-// Holds the busy indicator for as long as it lives, so every way out of a
-// load takes it down again.
-class BusyWhile {
- public:
-  explicit BusyWhile(BusyIndicator& busy) : busy_(busy) { busy_.Begin(); }
-  ~BusyWhile() { busy_.End(); }
-  BusyWhile(const BusyWhile&) = delete;
-  BusyWhile& operator=(const BusyWhile&) = delete;
-
- private:
-  BusyIndicator& busy_;
-};
-
 // Runs a load under the busy indicator; returns the number of files it loaded.
 template <typename LoadFn>
 int LoadWhileBusy(BusyIndicator& busy, LoadFn loadFiles) {

@@ -68,6 +68,19 @@ class BusyIndicator {
   virtual void End() = 0;
 };
 
+// Holds the busy indicator for as long as it lives, so every way out of a
+// load takes it down again.
+class BusyWhile {
+ public:
+  explicit BusyWhile(BusyIndicator& busy) : busy_(busy) { busy_.Begin(); }
+  ~BusyWhile() { busy_.End(); }
+  BusyWhile(const BusyWhile&) = delete;
+  BusyWhile& operator=(const BusyWhile&) = delete;
+
+ private:
+  BusyIndicator& busy_;
+};
+
 // What a load of the open command works on. The reader's messages stand
 // alone (they belong to no window).
 struct OpenLoad {

@@ -4,19 +4,25 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace velrix {
 namespace {
 
 constexpr int kWhite = 5;
 constexpr int kFont = 1;
-// The white ground covers the tallest pop-up.
+// The white ground covers the tallest pop-up, and all of a window of the
+// class that is larger: the cursor line is one, 439 pixels high.
 constexpr int kGroundWidth = 320, kGroundHeight = 170;
 
 }  // namespace
 
-void PaintTrendInfo(QPainter& p, const DisplayTools& t, const std::vector<PopupRow>& rows) {
+void PaintTrendInfo(QPainter& p, const DisplayTools& t, const std::vector<PopupRow>& rows,
+                    QSize window) {
   PrepareGdiPainter(p);
-  GdiRectangle(p, 0, 0, kGroundWidth, kGroundHeight, t.palettePen[kWhite], t.paletteBrush[kWhite]);
+  GdiRectangle(p, 0, 0, std::max(kGroundWidth, window.width()),
+               std::max(kGroundHeight, window.height()), t.palettePen[kWhite],
+               t.paletteBrush[kWhite]);
   for (const PopupRow& row : rows) {
     GdiText(p, t, kFont, kPopupTextX, row.y, row.text, t.palette[row.palette]);
   }
@@ -36,7 +42,7 @@ void CDlg_trend_info::SetRows(std::vector<PopupRow> rows) {
 
 void CDlg_trend_info::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  PaintTrendInfo(p, tools_, rows_);
+  PaintTrendInfo(p, tools_, rows_, size());
 }
 
 void CDlg_trend_info::keyPressEvent(QKeyEvent* event) {

@@ -13,8 +13,10 @@
 
 namespace velrix {
 
-// Paints the read-out's rows on white, with the top-left at 0, 0.
-void PaintTrendInfo(QPainter& p, const DisplayTools& t, const std::vector<PopupRow>& rows);
+// Paints the read-out's rows on white, with the top-left at 0, 0; the white
+// covers the window of the given size too.
+void PaintTrendInfo(QPainter& p, const DisplayTools& t, const std::vector<PopupRow>& rows,
+                    QSize window = {});
 
 class CDlg_trend_info : public QWidget {
  public:

@@ -123,7 +123,7 @@ void SleepUntil(std::chrono::steady_clock::time_point deadline) {
 sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
   sim::SimConfig config;
   config.counts.kind = sim::CountSource::Kind::Random;
-  config.counts.mean = 0.25;
+  config.counts.mean = 0.1;
   config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
   config.clock = clock;
   return config;
@@ -143,7 +143,7 @@ int Run(const Options& options) {
   // is read first.
   const std::string workingPath = WorkingCopyPath(options.programFolder);
   const std::string pendingTarget = ReadWorkingTarget(workingPath);
-  if (RecoverWorkingCopy(workingPath) == RecoveryResult::Copied) {
+  if (RecoverWorkingCopyAtStart(workingPath, messages) == RecoveryResult::Copied) {
     std::fprintf(stderr, "%s: recovered uncommitted rows into %s\n", kProgramName,
                  pendingTarget.c_str());
   }

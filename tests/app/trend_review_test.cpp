@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -76,11 +77,13 @@ TEST_F(ReviewFixture, ThePopupAndLineStandBesideThePointAndGoWithAButtonRelease)
   EXPECT_EQ(info->geometry(), QRect(v.mapToGlobal(QPoint(x + 20, 210)), QSize(320, 162)));
   EXPECT_EQ(v.CursorLine()->geometry(), QRect(v.mapToGlobal(QPoint(x + 2, 148)), QSize(1, 439)));
   EXPECT_TRUE(v.CursorLine()->isVisible());
+  const QImage line = v.CursorLine()->grab().toImage();
+  EXPECT_EQ(CountRgb(line, 0, 0, 1, 439, 255, 255, 255), 439);  // white from top to bottom
   ASSERT_GE(info->Rows().size(), 7u);
   EXPECT_EQ(info->Rows()[0].text, "ファイル名[130302-100000.csv]");
   EXPECT_EQ(info->Rows()[6].text, "コメント[屋上]");
   EXPECT_TRUE(v.CursorTimeValid());
-  EXPECT_EQ(v.LastCursorTime().second, 29);
+  EXPECT_EQ(v.LastCursorTime().second, 30);  // point 30 ends at 10:00:30
 
   Mouse(QEvent::MouseButtonRelease, x, 300, Qt::LeftButton);
   EXPECT_FALSE(PopupShown());
@@ -159,14 +162,16 @@ TEST_F(ReviewFixture, ZoomKeysReloadAroundTheCursorOnlyOnceThereIsOne) {
   Open(2013, 3, 3);
   CTenvoView& v = shell.view();
   FileHistory& h = v.FileRecord();
-  ASSERT_EQ(v.SettingsRecord().trend.trendSpan, 4);  // a day is shown in the 30-day span
+  ASSERT_EQ(v.SettingsRecord().trend.trendSpan, 3);  // the day's seconds after its first
   const ClockSeconds opened = h.origin;
 
   // Before any pop-up, zooming only changes the span.
-  Key(&v, Qt::Key_F1);
-  EXPECT_EQ(v.SettingsRecord().trend.trendSpan, 3);
+  Key(&v, Qt::Key_F2);
+  EXPECT_EQ(v.SettingsRecord().trend.trendSpan, 4);
   EXPECT_EQ(h.origin, opened);
-  Key(&v, Qt::Key_F1, true);
+  Key(&v, Qt::Key_F2, true);
+  EXPECT_EQ(v.SettingsRecord().trend.trendSpan, 4);
+  Key(&v, Qt::Key_F1);
   EXPECT_EQ(v.SettingsRecord().trend.trendSpan, 3);
 
   // Point 12 of the one-day span ends at 00:24 on 3/3; F1 loads one hour
@@ -174,7 +179,7 @@ TEST_F(ReviewFixture, ZoomKeysReloadAroundTheCursorOnlyOnceThereIsOne) {
   Mouse(QEvent::MouseMove, TrendPointX(3, 12) + 1, 300);
   ASSERT_TRUE(v.CursorTimeValid());
   const CalendarTime t = v.LastCursorTime();
-  EXPECT_EQ(t.hour * 60 + t.minute, 23);
+  EXPECT_EQ(t.hour * 3600 + t.minute * 60 + t.second, 24 * 60);
   Key(&v, Qt::Key_F1);
   EXPECT_EQ(v.SettingsRecord().trend.trendSpan, 2);
   EXPECT_TRUE(h.warmUpConsumed);
@@ -187,7 +192,7 @@ TEST_F(ReviewFixture, ZoomKeysReloadAroundTheCursorOnlyOnceThereIsOne) {
   Key(&v, Qt::Key_F4);
   EXPECT_EQ(h.origin, opened);
   EXPECT_FALSE(h.warmUpConsumed);
-  EXPECT_EQ(v.SettingsRecord().trend.trendSpan, 4);
+  EXPECT_EQ(v.SettingsRecord().trend.trendSpan, 3);
 }
 
 TEST_F(ReviewFixture, MovesGoNoFurtherThanWhatWasOpenedAndClosingShowsTheLiveTrend) {
@@ -198,7 +203,18 @@ TEST_F(ReviewFixture, MovesGoNoFurtherThanWhatWasOpenedAndClosingShowsTheLiveTre
   FileHistory& h = v.FileRecord();
   v.SettingsRecord().trend.trendSpan = 2;  // one hour of the day
   const ClockSeconds start = h.origin;
+  // A file the reader refuses (its seconds are no number) comes first in the
+  // day's folder: its message comes while the reload shows the wait cursor.
+  WriteFile({"130302-0000!!.csv", 0, {1.0}});
+  std::vector<bool> waiting;
+  shell.messages().onShow = [&waiting] {
+    const QCursor* cursor = QApplication::overrideCursor();
+    waiting.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+  };
   Key(&v, Qt::Key_4);
+  shell.messages().onShow = nullptr;
+  EXPECT_EQ(waiting, std::vector<bool>{true});
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(h.origin, start + 1800);
   EXPECT_EQ(h.loadedSeconds, 3600);
   Key(&v, Qt::Key_1);

@@ -202,6 +202,9 @@ TEST_F(WriterTest, FirstSampleAfterMidnightLeavesTheFirstFileWithItsHeaderOnly) 
 // A day of seconds is a day of rows, and the next second opens the next
 // day's file at 00:00:00.
 TEST_F(WriterTest, AWholeDayFileHoldsExactly86400Rows) {
+  // Every row is synced as it is written: a day of them on memory, not disk.
+  const TempFolder memory("/dev/shm");
+  UseTestFolders(settings, memory);
   SetLocal(2013, 3, 2, 23, 59, 59);
   const ClockSeconds first = clock.Now();
   ASSERT_EQ(Create(), 0);

@@ -182,5 +182,55 @@ TEST(SpanFit, TheFirstSpanLongerThanTheLoadedSeconds) {
   EXPECT_EQ(SpanForLoadedSeconds(31536000), 6);
 }
 
+// Local time two hours ahead of UTC until the autumn change, then one hour,
+// so that 02:00:00 to 02:59:59 on 2026-10-25 shows twice.
+class AutumnClock final : public Clock {
+ public:
+  ClockSeconds Now() const override { return 0; }
+  std::int64_t ElapsedMs() const override { return 0; }
+  CalendarTime Local(ClockSeconds t) const override {
+    return CalendarFromUtc(t + (t < kChange ? 7200 : 3600));
+  }
+  ClockSeconds FromLocal(int y, int mo, int d, int h, int mi, int s) const override {
+    return UtcFromCalendar(y, mo, d, h, mi, s) - 7200;
+  }
+  static constexpr ClockSeconds kChange = 1792890000;  // 2026-10-25 01:00:00 UTC
+};
+
+// The change begins a new file named after the repeated hour's first
+// second: the search places it after the file that ended at the change,
+// whether or not its own rows run past the repeated hour, and a file of the
+// second showing alone is placed there by its rows.
+TEST_F(SearchTest, FilesOfTheHourTheAutumnChangeRepeatsLieAtTheirTrueInstants) {
+  const AutumnClock autumn;
+  const ReaderEnv zoned{messages, autumn};
+  for (const int afterRows : {300, 4200}) {
+    for (const bool before : {true, false}) {
+      std::filesystem::remove_all(dataFolder());
+      if (before) Write({"261025-025002.csv", -1, std::vector<double>(598, 1.0)});
+      Write({"261025-020000.csv", -1, std::vector<double>(afterRows, 7.0)});
+      ConditionRange range;
+      range.startYear = range.endYear = 2026;
+      range.startMonth = range.endMonth = 10;
+      range.startDay = range.endDay = 25;
+      h = std::make_unique<FileHistory>();
+      ASSERT_EQ(RunConditionSearch(*h, {dataFolder(), ""}, range, zoned), before ? 2 : 1);
+      long long first = -1;
+      for (long long s = 0; s < h->loadedSeconds && first < 0; ++s) {
+        if (Count(s) == 7.0) first = s;
+      }
+      if (!before && afterRows == 300) {
+        // Short and alone: nothing tells the showings apart; the first it is.
+        EXPECT_EQ(SlotStamp(h->origin, first), AutumnClock::kChange - 3600);
+        continue;
+      }
+      EXPECT_EQ(SlotStamp(h->origin, first), AutumnClock::kChange) << afterRows << " " << before;
+      if (before) {
+        EXPECT_EQ(Count(first - 1), 1.0);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velrix::testing

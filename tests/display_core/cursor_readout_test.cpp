@@ -42,6 +42,29 @@ struct CursorFixture : ::testing::Test {
   CursorInputs in;
 };
 
+// A live measurement whose clock was set an hour forward at its 20th
+// second: the pop-up dates each point by the file that holds it, the row's
+// own stamp, before and after the change.
+TEST_F(CursorFixture, ALivePointIsDatedByTheFileThatHoldsItsSecond) {
+  MeasurementFileList files;
+  const ClockSeconds first = clock.FromLocal(2013, 3, 2, 10, 0, 0);
+  files.entries.resize(2);
+  files.entries[0].firstRowSecond = 0;
+  files.entries[0].firstRowTime = first;
+  files.entries[1].firstRowSecond = 20;
+  files.entries[1].firstRowTime = first + 20 + 3600;
+  in.fileMode = 0;
+  in.window = ComputeTrendWindow(0, 40, 0, 0);
+  in.elapsedSeconds = 40;
+  in.startTime = first - 1;
+  in.changes = LiveDatingChanges(files);
+  // Point 20 ends with second 19 (10:00:19), point 21 with second 20, the
+  // first row after the step.
+  EXPECT_EQ(At(20).rows[3].text, "日時[2013/ 3/ 2 10:00:19]");
+  EXPECT_EQ(At(21).rows[3].text, "日時[2013/ 3/ 2 11:00:20]");
+  EXPECT_EQ(At(30).rows[3].text, "日時[2013/ 3/ 2 11:00:29]");
+}
+
 TEST_F(CursorFixture, ThePointUnderTheMouseIsReadOutWithItsFileAndTime) {
   const CursorReadout r = At(30);
   ASSERT_TRUE(r.shown);
@@ -60,9 +83,9 @@ TEST_F(CursorFixture, ThePointUnderTheMouseIsReadOutWithItsFileAndTime) {
   // Slot 29: count 4, average 2.79; whole counts per second, averages with two decimals.
   EXPECT_EQ(r.rows[2].text, "現在値[4 CPS] 平均値[2.79 CPS]");
   EXPECT_EQ(r.rows[2].palette, 9);
-  // The point shows the stamp of its row, 10:00:29.
-  EXPECT_EQ(r.rows[3].text, "日時[2013/ 3/ 2 10:00:29]");
-  EXPECT_EQ(r.time.second, 29);
+  // The point ends at second 30: 10:00:30, the stamp of the row in slot 29.
+  EXPECT_EQ(r.rows[3].text, "日時[2013/ 3/ 2 10:00:30]");
+  EXPECT_EQ(r.time.second, 30);
   EXPECT_EQ(r.rows[4].text, "コンピュータ名[PC-01]");
   EXPECT_EQ(r.rows[6].text, "コメント[屋上]");
   EXPECT_EQ(r.rows[6].palette, 0);
@@ -126,8 +149,8 @@ TEST_F(CursorFixture, NothingIsShownOffTheDataOrWhenItMayNotBe) {
 }
 
 TEST_F(CursorFixture, RowsUnitsAndEdgesOfTheReadOut) {
-  // Every row's place and colour; the row's second is the point's last one,
-  // so point 20 still belongs to the file part before slot 20.
+  // Every row's place and colour. Point 20 ends at second 20, where the
+  // second file begins: it is that file's first row.
   history->slots[19].power = 1;  // solar low only
   const CursorReadout r = At(20);
   ASSERT_EQ(r.rows.size(), 9u);
@@ -138,7 +161,8 @@ TEST_F(CursorFixture, RowsUnitsAndEdgesOfTheReadOut) {
   }
   EXPECT_EQ(ys, (std::vector<int>{4, 20, 36, 52, 68, 84, 100, 132, 148}));
   EXPECT_EQ(palettes, (std::vector<int>{7, 1, 9, 7, 7, 7, 0, 0, 3}));
-  EXPECT_EQ(r.rows[6].text, "コメント[地下]");
+  EXPECT_EQ(r.rows[6].text, "コメント[屋上]");
+  EXPECT_EQ(At(19).rows[6].text, "コメント[地下]");
   EXPECT_EQ(r.rows[7].text, "バッテリー電圧[正常]");
 
   // The unit follows the scale's group: 9-13 counts per second, 14 on per minute.

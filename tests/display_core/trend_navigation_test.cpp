@@ -76,7 +76,10 @@ TEST_F(NavigationTest, AReloadShowsTheWindowWithItsLeadInOrAnEmptyWindowPastTheD
   EXPECT_EQ(h->origin, w);
   EXPECT_EQ(h->loadedSeconds, 3600);
   EXPECT_EQ(Count(0), 2.0);
-  EXPECT_EQ(Count(86399), 1.0);  // the lead-in's last second, before the window
+  // Before the window: the lead-in's last second, stamped with the window's
+  // first midnight, and the day's last row before it.
+  EXPECT_EQ(Count(86399), 2.0);
+  EXPECT_EQ(Count(86398), 1.0);
   EXPECT_EQ((std::vector<int>{s.range.startYear, s.range.startMonth, s.range.startDay,
                               s.range.startHour, s.range.startMinute, s.range.endYear,
                               s.range.endMonth, s.range.endDay, s.range.endHour,
@@ -110,6 +113,39 @@ TEST_F(NavigationTest, AfterADirectChoiceTheReloadsSearchThatFilesFolder) {
   EXPECT_EQ(h->origin, start);
   EXPECT_EQ(h->loadedSeconds, 86400);
   EXPECT_FALSE(h->warmUpConsumed);
+}
+
+// A direct choice the reader refuses, after a condition search with a
+// comment filter: what was opened stays as it was, for F4 and the moves.
+TEST_F(NavigationTest, ARefusedDirectChoiceLeavesWhatWasOpenedAlone) {
+  Write({"130302-100000.csv", -1, std::vector<double>(600, 2.0), "B"});
+  Write({"130302-110000.csv", -1, std::vector<double>(600, 1.0), "A"});
+  const std::string elsewhere = temp.File("elsewhere");
+  Write({"130302-120000.csv", -1, std::vector<double>(600, 3.0), "A"}, elsewhere);
+  WriteBytes(elsewhere + "/notes.txt", "x");
+  FileSelection s;
+  s.commentFilter = "A";
+  ConditionRange range;
+  range.startYear = range.endYear = 2013;
+  range.startMonth = range.endMonth = 3;
+  range.startDay = range.endDay = 2;
+  ASSERT_EQ(LoadByConditions(*h, s, range, dataFolder(), env), 1);
+  KeepOpenedLoad(*h, s, "");
+  const ClockSeconds start = h->origin;
+  const ClockSeconds end = h->files.back().endTime;
+
+  EXPECT_EQ(LoadChosenFile(*h, s, elsewhere + "/notes.txt", env), 0);
+  EXPECT_EQ(messages.Shown().back().title, "ファイル名異常");
+  EXPECT_TRUE(s.loadedByCondition);
+  EXPECT_TRUE(s.searchFolder.empty());
+  // F4 loads the filtered search again ...
+  ASSERT_EQ(ReloadOpenedLoad(*h, s, dataFolder(), env), 1);
+  EXPECT_STREQ(h->files[0].name, "130302-110000.csv");
+  // ... and a move searches the dated tree, with the filter.
+  NavigationReload(*h, s, start, 86400, start, Local(2013, 3, 2, 23, 0, 0), dataFolder(), env);
+  ASSERT_EQ(h->files.size(), 1u);
+  EXPECT_STREQ(h->files[0].name, "130302-110000.csv");
+  EXPECT_EQ(end, Local(2013, 3, 2, 11, 9, 59));
 }
 
 }  // namespace

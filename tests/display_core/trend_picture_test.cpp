@@ -256,6 +256,28 @@ TEST_F(TrendFixture, PointsAndAverageLineRoundTheirHeightToTheNearestPixel) {
   }
 }
 
+// After a lead-in day the window starts at a file's start: the dot at x 60
+// (the lead-in's last second, which ends at second 0) and the average line's
+// start belong to the file that holds second 0, so the line joins on.
+TEST_F(TrendFixture, TheStartingDotAndAverageTakeTheFileOfTheWindowsFirstSecond) {
+  in.fileMode = 1;
+  in.warmUpConsumed = 1;
+  Fill(10, 5.0);
+  history->slots[kSecondSlots - 1].count = 5.0;
+  history->slots[kSecondSlots - 1].average = 5.0;
+  in.files = {{0, 1}, {5, 2}};
+  const TrendPicture p = BuildTrendPicture(in);
+  const auto dots = Dots(p);
+  ASSERT_FALSE(dots.empty());
+  EXPECT_EQ(dots[0].x1, 60);
+  EXPECT_EQ(dots[0].palette, DarkFilePalette(1));
+  const auto first = std::find_if(p.marks.begin(), p.marks.end(),
+                                  [](const TrendMark& m) { return m.kind == TrendMark::Line; });
+  ASSERT_NE(first, p.marks.end());
+  EXPECT_EQ(first->x1, 60);
+  EXPECT_EQ(first->palette, BrightFilePalette(1));
+}
+
 TEST_F(TrendFixture, LongSpansJoinPointsWithinOneFile) {
   in.trend.trendSpan = 4;
   in.fileMode = 1;
@@ -313,7 +335,7 @@ TEST(LiveTrend, InputsHoldTheMeasurementsSecondsAndStart) {
   EXPECT_EQ(in.measuring, 1);
   EXPECT_EQ(in.trend.trendSpan, 1);
   EXPECT_EQ(in.heldSeconds, 42);
-  EXPECT_EQ(in.startTime, 777);
+  EXPECT_EQ(in.startTime, 776);  // the second before the first row
   EXPECT_EQ(in.fileMode, 0);
   EXPECT_EQ(in.trend.trendScale, 2);
   EXPECT_EQ(in.cursorShown, 0);
@@ -322,9 +344,9 @@ TEST(LiveTrend, InputsHoldTheMeasurementsSecondsAndStart) {
 }  // namespace
 }  // namespace velrix
 
-// Loaded files drawn as the view draws them: each point in its file's dark
-// colour, retry seconds red only in files that record them ("2.00"), dates
-// from the load's origin.
+// Loaded files drawn as the view draws them: each point in the dark colour
+// of the file whose second it ends at, retry seconds red only in files that
+// record them ("2.00"), dates from the load's origin.
 namespace velrix::testing {
 namespace {
 
@@ -332,10 +354,11 @@ TEST_F(ReaderTest, TheFileViewColoursByCommentAndMarksRetriesOnlyInVersionTwo) {
   for (const char* version : {"2.00", "1.00"}) {
     ResetFileHistory(*h);
     h->origin = Local(2013, 3, 2, 10, 0, 0);
-    FileSpec a{"130302-100000.csv", -1, {5.0, 5.0, 5.0}, "A", version};
+    // Rows stamped 10:00:01-03 and 10:00:04-05: points 1-3 and 4-5.
+    FileSpec a{"130302-100001.csv", -1, {5.0, 5.0, 5.0}, "A", version};
     a.missing = {0, 1, 0};
     Load(Write(a));
-    Load(Write({"130302-100003.csv", -1, {5.0, 5.0}, "B", version}));
+    Load(Write({"130302-100004.csv", -1, {5.0, 5.0}, "B", version}));
     TrendSettings trend{0, 10};
     EXPECT_EQ(FileTrendInputs(*h, trend, DoseTable{}, clock, 0).cursorShown, 0);
     const TrendPicture p = BuildTrendPicture(FileTrendInputs(*h, trend, DoseTable{}, clock, 1));

@@ -116,6 +116,7 @@ class Child {
   Child& operator=(const Child&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   bool Running();
   void Signal(int signal);
   // The wait status, or nothing while it still runs after the time.

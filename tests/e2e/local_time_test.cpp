@@ -26,13 +26,37 @@ constexpr int kScale = 20;
 
 std::string ReviewProgram() { return BuildFolder() + "/velrix-review"; }
 
-// The rows as one list, in time order, once the files are placed.
-std::vector<Row> Placed(const std::vector<DataFile>& files) { return AllRows(files); }
+// A measurement of `seconds` clock seconds by the recorder or the window,
+// ended with SIGTERM: the frames the unit sent, and what the rows may leave
+// out of them (the first, which opens the collection, and those after the
+// stop; a few taken for late on a loaded machine).
+struct Recorded {
+  std::vector<int> sent;
+  RowExpectations expect;
+  std::string output;
+};
 
-void Terminate(Child& program) {
-  program.Signal(SIGTERM);
-  const std::optional<int> status = program.WaitExit(kExitSeconds);
-  EXPECT_TRUE(ExitedWith(status, 0)) << Describe(status) << "\n" << program.Output();
+Recorded RecordFor(const Station& station, const SharedClock& clock, bool window, int seconds,
+                   const ChildSetup& setup = {}) {
+  Recorded r;
+  sim::SimUnit unit(MarkedUnit(clock, station.UnitLink()));
+  EXPECT_TRUE(unit.Start());
+  auto program = window ? StartVelrix(station, clock, "program.out", setup)
+                        : StartRecorder(station, clock, "program.out", setup);
+  EXPECT_TRUE(WaitUntil([&] { return WorkingRows(station) >= 3; }, kStartSeconds))
+      << program->Output();
+  clock.SleepClockSeconds(seconds);
+  const int sentAtStop = static_cast<int>(unit.CountsSent().size());
+  program->Signal(SIGTERM);
+  const std::optional<int> status = program->WaitExit(kExitSeconds);
+  EXPECT_TRUE(ExitedWith(status, 0)) << Describe(status) << "\n" << program->Output();
+  r.sent = unit.CountsSent();
+  const int n = static_cast<int>(r.sent.size());
+  r.expect.allowedDrops = {{0, 1}, {sentAtStop - 2, n}};
+  r.expect.maxOtherDrops = n / 100;
+  r.expect.maxMissingRows = n / 100;
+  r.output = program->Output();
+  return r;
 }
 
 // velrix-review's seconds of the day against the placed rows: the same
@@ -86,7 +110,7 @@ std::string FileViewDisagrees(const Station& station, const std::vector<Row>& ro
   RunConditionSearch(*history, {station.dataFolder(), ""}, range, {messages, zone});
   std::string problems;
   for (const Row& r : rows) {
-    const long long s = r.at - history->origin;
+    const long long s = r.at - history->origin - 1;  // slot s holds the row stamped origin + s + 1
     if (s < 0 || s >= history->loadedSeconds) {
       problems += "a row outside the loaded seconds\n";
       break;
@@ -119,33 +143,18 @@ TEST_P(DaylightSaving, EveryRowIsLabelledWithItsLocalTimeOnceAndTheReaderAgrees)
   Station station;
   station.SetTimeZone(c.tz);
   SharedClock clock(c.start, kScale);
-  sim::SimUnit unit(MarkedUnit(clock, station.UnitLink()));
-  ASSERT_TRUE(unit.Start());
-  auto program = c.window ? StartVelrix(station, clock, "program.out")
-                          : StartRecorder(station, clock, "program.out");
-  ASSERT_TRUE(WaitUntil([&] { return WorkingRows(station) >= 3; }, kStartSeconds))
-      << program->Output();
-  clock.SleepClockSeconds(c.seconds);
-  const int sentAtStop = static_cast<int>(unit.CountsSent().size());
-  Terminate(*program);
-
-  const std::vector<int> sent = unit.CountsSent();
-  RowExpectations expect;
-  expect.allowedDrops = {{0, 1}, {sentAtStop - 2, static_cast<int>(sent.size())}};
-  expect.maxOtherDrops = static_cast<int>(sent.size()) / 100;
-  expect.maxMissingRows = static_cast<int>(sent.size()) / 100;
-  expect.localZone = &local;
+  Recorded r = RecordFor(station, clock, c.window, c.seconds);
+  r.expect.localZone = &local;
   std::vector<DataFile> files;
   Matching m;
-  ASSERT_EQ(CheckCommitted(station.dataFolder(), sent, expect, &files, &m), "")
-      << program->Output();
+  ASSERT_EQ(CheckCommitted(station.dataFolder(), r.sent, r.expect, &files, &m), "") << r.output;
   EXPECT_EQ(m.merges, 0);
   EXPECT_EQ(m.unmatched, 0);
   // The change begins a file of its own, named after the new local time.
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[1].path, station.dataFolder() + "/" + c.splitFile);
   // The seconds from the first row to the last, each once.
-  const std::vector<Row> rows = Placed(files);
+  const std::vector<Row> rows = AllRows(files);
   EXPECT_EQ(rows.back().at - rows.front().at + 1, static_cast<ClockSeconds>(rows.size()));
 
   const std::string day = std::string(c.start).substr(0, 10);
@@ -186,35 +195,21 @@ TEST_P(ClockStep, NeitherMergesNorFillsAndTheLabelsFollowTheNewTime) {
   const ClockStepCase& c = GetParam();
   Station station;
   SharedClock clock("2026-06-01 10:00:00", kScale);
-  sim::SimUnit unit(MarkedUnit(clock, station.UnitLink()));
-  ASSERT_TRUE(unit.Start());
   ChildSetup setup;
   setup.extraArgs = {"--clock-step", std::to_string(c.step) + "@60"};
-  auto program = c.window ? StartVelrix(station, clock, "program.out", setup)
-                          : StartRecorder(station, clock, "program.out", setup);
-  ASSERT_TRUE(WaitUntil([&] { return WorkingRows(station) >= 3; }, kStartSeconds))
-      << program->Output();
-  clock.SleepClockSeconds(180);
-  const int sentAtStop = static_cast<int>(unit.CountsSent().size());
-  Terminate(*program);
-
-  const std::vector<int> sent = unit.CountsSent();
-  RowExpectations expect;
-  expect.allowedDrops = {{0, 1}, {sentAtStop - 2, static_cast<int>(sent.size())}};
-  expect.maxOtherDrops = static_cast<int>(sent.size()) / 100;
-  expect.maxMissingRows = static_cast<int>(sent.size()) / 100;
+  const Recorded r = RecordFor(station, clock, c.window, 180, setup);
   std::vector<std::string> problems;
   std::vector<DataFile> files = ReadDataFolder(station.dataFolder(), &problems);
   EXPECT_EQ(Join(problems), "");
-  ASSERT_EQ(files.size(), 2u) << program->Output();
+  ASSERT_EQ(files.size(), 2u) << r.output;
   // The data folder's order is the labels'; the seconds' is the frames'.
-  OrderByFrames(&files, sent);
-  const Matching m = MatchRows(AllRows(files), sent);
+  OrderByFrames(&files, r.sent);
+  const Matching m = MatchRows(AllRows(files), r.sent);
   EXPECT_EQ(m.merges, 0);
   EXPECT_EQ(m.unmatched, 0);
-  EXPECT_LE(m.missingRows, expect.maxMissingRows);
-  EXPECT_LE(static_cast<int>(DropsOutside(m.dropped, expect.allowedDrops).size()),
-            expect.maxOtherDrops);
+  EXPECT_LE(m.missingRows, r.expect.maxMissingRows);
+  EXPECT_LE(static_cast<int>(DropsOutside(m.dropped, r.expect.allowedDrops).size()),
+            r.expect.maxOtherDrops);
   // Each file's labels run on second by second; the second file's first
   // label is the first file's last, plus one second, plus the step.
   for (const DataFile& f : files) {

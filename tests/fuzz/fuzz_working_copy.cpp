@@ -7,9 +7,11 @@
 // Checked besides crashes and undefined behaviour: the check is Ok exactly
 // when the first whitespace-delimited word is "2.00", byte for byte; the
 // recovery copies exactly such a copy, byte for byte, over the file its note
-// names and then forgets the note; it leaves the dated file as it was and
-// forgets the note for a copy that fails the check; it keeps the note when
-// the copy cannot be made; and it never changes the working copy.
+// names and then forgets the note, up to the end of its last CR LF before
+// any NUL byte (what follows is what a power cut tore off); it leaves the
+// dated file as it was and forgets the note for a copy that fails the check;
+// it keeps the note when the copy cannot be made; and it never changes the
+// working copy.
 //
 // Input: byte 0 the state (bit 0 no working copy, bit 1 a folder in its
 // place, bit 2 no note, bit 3 a dated file already there, bit 4 the dated
@@ -55,6 +57,14 @@ std::string FirstWord(const std::string& bytes) {
   std::size_t end = start;
   while (end < bytes.size() && !IsWordSpace(bytes[end])) ++end;
   return bytes.substr(start, end - start);
+}
+
+// What a recovery may commit: the bytes before the first NUL, up to the end
+// of their last CR LF.
+std::string WholeLines(const std::string& bytes) {
+  const std::string beforeNul = bytes.substr(0, bytes.find('\0'));
+  const std::size_t end = beforeNul.rfind("\r\n");
+  return end == std::string::npos ? "" : beforeNul.substr(0, end + 2);
 }
 
 bool IsFile(const std::string& path) {
@@ -121,6 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                       : WorkingCopyCheck::Corrupted;
   }
   Require(CheckWorkingCopy(working) == expected, "the check misjudged the working copy");
+  const bool recoverable = expected == WorkingCopyCheck::Ok &&
+                           FirstWord(WholeLines(content)) == kDataFileVersion;
 
   const RecoveryResult result = RecoverWorkingCopy(working);
   Require(copyAbsent || copyFolder || Bytes(working) == content,
@@ -129,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!noteThere || dated.empty()) {
     Require(result == RecoveryResult::NothingPending, "a recovery with nothing noted");
     Require(!noteAfter, "an empty note kept");
-  } else if (expected != WorkingCopyCheck::Ok) {
+  } else if (!recoverable) {
     Require(result == RecoveryResult::Rejected, "a copy failing the check not rejected");
     Require(!noteAfter, "the note of a rejected copy kept");
   } else if (datedFolder) {
@@ -137,7 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(noteAfter, "the note dropped though the copy failed");
   } else {
     Require(result == RecoveryResult::Copied, "a good copy with a note not copied");
-    Require(Bytes(dated) == content, "the dated file is not the working copy");
+    Require(Bytes(dated) == WholeLines(content),
+            "the dated file is not the working copy's whole lines");
     Require(!noteAfter, "the note kept after the copy");
   }
   if (result != RecoveryResult::Copied && !datedFolder) {

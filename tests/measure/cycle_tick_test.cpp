@@ -112,6 +112,70 @@ TEST_F(MeasureTest, RunThroughMidnightSplitsTheRowsIntoTwoDatedFiles) {
   EXPECT_STREQ(writer.files.entries[1].name, "130303-000000.csv");
 }
 
+// The cycle fell a whole ring behind (the window was busy for minutes): the
+// seconds whose entries were overwritten, a run of 50 among them, become
+// missing seconds, and every later row stands at its own second.
+TEST_F(MeasureTest, ALappedRingLosesItsOverwrittenSecondsAsMissingAndShiftsNothing) {
+  SetLocal(2013, 3, 2, 10, 0, 0);
+  Start();
+  Second(1.0);
+  PushMissingRun(50);
+  for (int i = 0; i < kSampleRingSize + 9; ++i) Push(100.0 + i);
+  for (int i = 0; i < 400 && link.ringWrite.load() != run.readIndex; ++i) Tick();
+  // Lost: the run and ten counts; kept: the newest 119 entries.
+  EXPECT_EQ(history.sampleCount, 1 + 50 + kSampleRingSize + 9);
+  const auto rows = Rows(ReadBytes(WorkingPath()));
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(history.sampleCount));
+  EXPECT_EQ(rows[1], "10:00:01,0000.000,1,0");
+  EXPECT_EQ(rows[60], "10:01:00,0000.000,1,0");
+  EXPECT_EQ(rows[61], "10:01:01,0110.000,0,0");
+  EXPECT_EQ(rows.back(), "10:02:59,0228.000,0,0");
+}
+
+// A computer that slept for 25 minutes: the run is completed 600 seconds a
+// tick, and the first count after it lands on its own second.
+TEST_F(MeasureTest, ALongMissingRunIsCaughtUpInAFewTicks) {
+  SetLocal(2013, 3, 2, 10, 0, 0);
+  Start();
+  Second(1.0);
+  PushMissingRun(1500);
+  Push(7.0);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 601);
+  Tick();
+  Tick();
+  EXPECT_EQ(history.sampleCount, 1501);
+  Tick();
+  EXPECT_EQ(history.sampleCount, 1502);
+  EXPECT_EQ(Rows(ReadBytes(WorkingPath())).back(), "10:25:01,0007.000,0,0");
+}
+
+// The computer's clock is set during a measurement: a step of two seconds
+// leaves the labels alone; an hour moves them, in a file of their own, and
+// neither merges nor fills a second.
+TEST_F(MeasureTest, AClockStepMovesTheLabelsOnlyPastItsToleranceAndNeverTheSeconds) {
+  for (const int step : {2, 3600}) {
+    SetLocal(2013, 3, 2, 10, 0, 0);
+    Start();
+    for (int i = 0; i < 3; ++i) Second(i);
+    clock.StepWall(step);
+    for (int i = 3; i < 6; ++i) Second(i);
+    StopMeasurement(ctx);
+    EXPECT_EQ(history.sampleCount, 6);
+    EXPECT_EQ(run.mergeState, MergeState::Idle);
+    const auto rows = Rows(ReadBytes(writer.datedPath));
+    if (step == 2) {
+      ASSERT_EQ(rows.size(), 6u);
+      EXPECT_EQ(rows[5], "10:00:05,0005.000,0,0");
+    } else {
+      EXPECT_EQ(writer.datedPath, DataPath("2013/03/02/130302-110003.csv"));
+      ASSERT_EQ(rows.size(), 3u);
+      EXPECT_EQ(rows[0], "11:00:03,0003.000,0,0");
+    }
+    clock.StepWall(-step);
+  }
+}
+
 // A unit whose clock runs fast keeps the measurement at least two seconds
 // ahead; after an hour of such ticks two samples become one second.
 TEST_F(MeasureTest, AnHourAheadOfTheClockMergesTwoSamplesIntoOneSecond) {

@@ -1,6 +1,7 @@
 #pragma once
 // A message sink that remembers what the user would have been shown.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,9 +27,12 @@ class RecordingMessages final : public UserMessages {
     ShowOver(MainWindow(), title, text);
   }
   void ShowOver(WindowHandle owner, const std::string& title, const std::string& text) override {
+    if (onShow) onShow();
     std::lock_guard<std::mutex> lock(mutex_);
     shown_.push_back({title, text, owner});
   }
+  // Called as each box is shown, to note what stood then.
+  std::function<void()> onShow;
   std::vector<ShownMessage> Shown() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return shown_;

@@ -8,8 +8,10 @@
 
 namespace velrix::testing {
 
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "velrix-test-XXXXXX").string();
+TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path().string()) {}
+
+TempFolder::TempFolder(const std::string& base) {
+  std::string pattern = (std::filesystem::path(base) / "velrix-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -9,6 +9,9 @@ namespace velrix::testing {
 class TempFolder {
  public:
   TempFolder();
+  // Below `base` instead (a memory file system such as /dev/shm, where a
+  // test that syncs tens of thousands of times costs no disk time).
+  explicit TempFolder(const std::string& base);
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
