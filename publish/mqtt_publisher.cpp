@@ -34,8 +34,9 @@ std::int64_t NowMs() {
       .count();
 }
 
-std::string ReasonOf(int rc, int savedErrno) {
+std::string ReasonOf(int rc, int savedErrno, const std::string& lastError) {
   if (rc == MOSQ_ERR_ERRNO) return std::strerror(savedErrno);
+  if (rc == MOSQ_ERR_TLS && !lastError.empty()) return lastError;
   return mosquitto_strerror(rc);
 }
 
@@ -68,6 +69,7 @@ bool MqttPublisher::Start(std::string* error) {
   mosquitto_connect_callback_set(mosq_, &MqttPublisher::OnConnect);
   mosquitto_publish_callback_set(mosq_, &MqttPublisher::OnPublish);
   mosquitto_message_callback_set(mosq_, &MqttPublisher::OnMessage);
+  mosquitto_log_callback_set(mosq_, &MqttPublisher::OnLog);
   if (!config_.username.empty()) {
     mosquitto_username_pw_set(mosq_, config_.username.c_str(),
                               config_.password.empty() ? nullptr : config_.password.c_str());
@@ -122,11 +124,12 @@ void MqttPublisher::Run() {
 
 void MqttPublisher::Attempt() {
   refusal_ = 0;
+  lastError_.clear();
   const int rc = mosquitto_connect_async(mosq_, config_.host.c_str(), config_.port,
                                          kKeepAliveSeconds);
   const int savedErrno = errno;
   if (rc != MOSQ_ERR_SUCCESS) {
-    Fail(State::Unreachable, ReasonOf(rc, savedErrno));
+    Fail(State::Unreachable, ReasonOf(rc, savedErrno, lastError_));
     return;
   }
   state_ = State::Connecting;
@@ -141,7 +144,7 @@ void MqttPublisher::Loop() {
       Fail(State::Refused, mosquitto_connack_string(refusal_));
     } else {
       Fail(state_ == State::Connected ? State::Lost : State::Unreachable,
-           ReasonOf(rc, savedErrno));
+           ReasonOf(rc, savedErrno, lastError_));
     }
   } else if (state_ == State::Connecting && NowMs() - connectStartedMs_ > kConnectTimeoutMs) {
     mosquitto_disconnect(mosq_);
@@ -174,6 +177,12 @@ void MqttPublisher::OnConnect(mosquitto*, void* self, int rc) {
     mosquitto_subscribe(p->mosq_, nullptr, p->topics_.homeAssistantStatus.c_str(), p->config_.qos);
   }
   p->Report(State::Connected, "");
+}
+
+void MqttPublisher::OnLog(mosquitto*, void* self, int level, const char* text) {
+  if ((level & MOSQ_LOG_ERR) != 0 && text != nullptr) {
+    static_cast<MqttPublisher*>(self)->lastError_ = text;
+  }
 }
 
 void MqttPublisher::OnPublish(mosquitto*, void* self, int) {

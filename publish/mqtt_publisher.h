@@ -65,6 +65,7 @@ class MqttPublisher {
   static void OnConnect(mosquitto*, void* self, int rc);
   static void OnPublish(mosquitto*, void* self, int mid);
   static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
+  static void OnLog(mosquitto*, void* self, int level, const char* text);
 
   MqttConfig config_;
   std::string unitNumber_;
@@ -81,6 +82,9 @@ class MqttPublisher {
   State state_ = State::Idle;
   State reported_ = State::Idle;
   int refusal_ = 0;                 // the broker's CONNACK code, 0 when it accepted
+  // libmosquitto's last error line: what a TLS failure was (a certificate
+  // that does not verify), which its return code does not tell.
+  std::string lastError_;
   bool announceWanted_ = false;
   int backoffSeconds_ = 1;
   std::int64_t nextAttemptMs_ = 0;

@@ -67,10 +67,42 @@ void WritePublishConfig(const Station& station, const std::string& text) {
   WriteBytes(station.program() + "publish.conf", text);
 }
 
-Broker::Broker(const TempFolder& temp, const std::string& user, const std::string& password)
+TlsFiles MakeTlsFiles(const TempFolder& temp) {
+  const std::string d = temp.File("tls") + "/";
+  std::filesystem::create_directories(d);
+  TlsFiles f{d + "ca.pem", d + "other-ca.pem", d + "server.pem", d + "server.key"};
+  WriteBytes(d + "server.ext", "subjectAltName=IP:127.0.0.1\n");
+  const std::vector<std::string> key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                        "-nodes"};
+  const std::vector<std::vector<std::string>> steps = {
+      {"req", "-x509", "-days", "2", "-subj", "/CN=Velrix test CA", "-keyout", d + "ca.key",
+       "-out", f.ca},
+      {"req", "-x509", "-days", "2", "-subj", "/CN=Another CA", "-keyout", d + "other-ca.key",
+       "-out", f.otherCa},
+      {"req", "-subj", "/CN=127.0.0.1", "-keyout", f.key, "-out", d + "server.csr"},
+      {"x509", "-req", "-days", "2", "-in", d + "server.csr", "-CA", f.ca, "-CAkey", d + "ca.key",
+       "-CAcreateserial", "-extfile", d + "server.ext", "-out", f.certificate}};
+  for (std::vector<std::string> args : steps) {
+    if (args[0] == "req") args.insert(args.begin() + 1, key.begin(), key.end());
+    const ProgramRun run = RunProgram("/usr/bin/openssl", args, kPlainEnv, kCommandSeconds);
+    EXPECT_TRUE(run.exitCode.has_value() && *run.exitCode == 0) << run.err;
+  }
+  return f;
+}
+
+Broker::Broker(const TempFolder& temp, const std::string& user, const std::string& password,
+               const TlsFiles* tls)
     : folder_(temp.File("broker")), port_(FreePort()) {
   std::filesystem::create_directories(folder_);
-  std::string config = "listener " + std::to_string(port_) + " 127.0.0.1\npersistence false\n";
+  std::string config = "per_listener_settings false\npersistence false\nlistener " +
+                       std::to_string(port_) + " 127.0.0.1\n";
+  if (tls != nullptr) {
+    do {
+      tlsPort_ = FreePort();
+    } while (tlsPort_ == port_);
+    config += "listener " + std::to_string(tlsPort_) + " 127.0.0.1\ncafile " + tls->ca +
+              "\ncertfile " + tls->certificate + "\nkeyfile " + tls->key + "\n";
+  }
   // Started by root, mosquitto would turn into the user mosquitto, who may
   // not read the test's folder.
   if (::geteuid() == 0) config += "user root\n";

@@ -19,11 +19,24 @@ int FreePort();
 // Writes the station's publish.conf.
 void WritePublishConfig(const Station& station, const std::string& text);
 
+// A CA and a certificate it signed for 127.0.0.1, made with openssl, and a
+// second CA that signed nothing the broker shows.
+struct TlsFiles {
+  std::string ca;
+  std::string otherCa;
+  std::string certificate;
+  std::string key;
+};
+TlsFiles MakeTlsFiles(const TempFolder& temp);
+
 class Broker {
  public:
-  // With a user and password, anonymous clients are refused.
-  Broker(const TempFolder& temp, const std::string& user = "", const std::string& password = "");
+  // With a user and password, anonymous clients are refused. With TLS files
+  // a second listener on TlsPort() speaks TLS with their certificate.
+  Broker(const TempFolder& temp, const std::string& user = "", const std::string& password = "",
+         const TlsFiles* tls = nullptr);
   int Port() const { return port_; }
+  int TlsPort() const { return tlsPort_; }
   bool Start();    // (again) on the same port; true once it accepts clients
   void Stop();     // SIGTERM, and waits for the end
   std::string Output() const;
@@ -31,6 +44,7 @@ class Broker {
  private:
   std::string folder_;
   int port_;
+  int tlsPort_ = 0;
   std::unique_ptr<Child> daemon_;
   int starts_ = 0;
 };
