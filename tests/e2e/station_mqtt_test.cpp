@@ -54,6 +54,17 @@ std::vector<Caught> Exactly(const Subscriber& sub, const std::string& topic) {
   return out;
 }
 
+// The last word on the connection is "offline", after every second: once
+// it has come, the subscriber holds all the recorder published.
+bool WaitForOffline(const Subscriber& sub) {
+  return WaitUntil(
+      [&] {
+        const std::vector<Caught> a = Exactly(sub, kAvailabilityTopic);
+        return !a.empty() && a.back().payload == "offline";
+      },
+      20);
+}
+
 void Terminate(Child& recorder) {
   recorder.Signal(SIGTERM);
   const std::optional<int> status = recorder.WaitExit(kExitSeconds);
@@ -160,14 +171,7 @@ TEST(StationMqtt, EveryRecordedSecondArrivesInOrderWithItsRowsValuesAndDiscovery
   ASSERT_TRUE(WaitForFrames(station, unit, 40, kStartSeconds)) << recorder->Output();
   const int sentAtStop = Size(unit.CountsSent());
   Terminate(*recorder);
-  // The last word on the connection is "offline", after every second.
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        const std::vector<Caught> a = Exactly(sub, kAvailabilityTopic);
-        return !a.empty() && a.back().payload == "offline";
-      },
-      20))
-      << recorder->Output();
+  ASSERT_TRUE(WaitForOffline(sub)) << recorder->Output();
 
   const std::vector<Row> rows = CheckedRows(station, unit, sentAtStop, recorder->Output());
   ExpectStatesAreTheRows(station, Exactly(sub, kStateTopic), rows);
@@ -204,6 +208,7 @@ TEST(StationMqtt, ABrokerAwayForAMinuteIsRetriedAndRejoinedWithTheDropsToldAndNo
       << recorder->Output();
   const int sentAtStop = Size(unit.CountsSent());
   Terminate(*recorder);
+  ASSERT_TRUE(WaitForOffline(after)) << recorder->Output();
 
   const std::vector<Row> rows = CheckedRows(station, unit, sentAtStop, recorder->Output());
   const std::string out = recorder->Output();
@@ -211,14 +216,14 @@ TEST(StationMqtt, ABrokerAwayForAMinuteIsRetriedAndRejoinedWithTheDropsToldAndNo
   EXPECT_EQ(LinesWith(out, "cannot be reached"), 1) << out;
   ASSERT_EQ(LinesWith(out, "MQTT: publishing to"), 2) << out;
   // The rejoin tells how many seconds were not published meanwhile: the
-  // minute away and the second or two until the next attempt (up to fifteen
-  // real seconds when a loaded computer misses the one at seven).
+  // minute away and the second or two until the next attempt (up to 31
+  // real seconds when a loaded computer misses the ones at seven and 15).
   const std::size_t at = out.rfind("MQTT: publishing to");
   const std::size_t open = out.find('(', at);
   ASSERT_NE(open, std::string::npos);
   const int dropped = std::stoi(out.substr(open + 1));
-  EXPECT_GE(dropped, kAwayClockSeconds - 5) << out;
-  EXPECT_LE(dropped, 16 * kFastScale) << out;
+  EXPECT_GE(dropped, kAwayClockSeconds - 10) << out;
+  EXPECT_LE(dropped, 32 * kFastScale) << out;
   // What came after the rejoin continues the seconds, each with its row.
   const std::vector<Caught> states = Exactly(after, kStateTopic);
   int previous = -1;
@@ -266,13 +271,18 @@ TEST_P(StationMqttTls, TheBrokersCertificateIsCheckedAndRecordingGoesOn) {
   ASSERT_TRUE(WaitUntil([&] { return LinesWith(recorder->Output(), c.told) == 1; }, kStartSeconds))
       << recorder->Output();
   ASSERT_TRUE(WaitForFrames(station, unit, Size(unit.CountsSent()) + 10, kStartSeconds));
+  if (c.rightCa) {
+    EXPECT_TRUE(WaitUntil([&] { return Exactly(sub, kStateTopic).size() >= 10; }, 20));
+  }
   const int sentAtStop = Size(unit.CountsSent());
   Terminate(*recorder);
 
   CheckedRows(station, unit, sentAtStop, recorder->Output());
   const std::string out = recorder->Output();
   EXPECT_EQ(LinesWith(out, "MQTT:"), 1) << out;
-  EXPECT_EQ(Exactly(sub, kStateTopic).size() >= 10, c.rightCa) << out;
+  if (!c.rightCa) {
+    EXPECT_EQ(Exactly(sub, kStateTopic).size(), 0u) << out;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
