@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/c_format.h"
@@ -134,6 +135,23 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"AddressWithoutPort", "metrics_address = 0.0.0.0\n", 0600,
                    "metrics_address is given without metrics_port"}),
     [](const ::testing::TestParamInfo<ConfigCase>& info) { return std::string(info.param.name); });
+
+// The file in the program folder: none sets up nothing, a folder in its
+// place is refused with its path, a file is parsed.
+TEST(PublishConfigLoad, NoFileSetsUpNothingAFolderInItsPlaceIsRefusedAFileIsRead) {
+  testing::TempFolder temp;
+  const std::string folder = temp.File("");
+  PublishConfig config;
+  std::string error;
+  EXPECT_EQ(LoadPublishConfig(folder, &config, &error), PublishConfigRead::Absent);
+  ASSERT_TRUE(std::filesystem::create_directory(folder + kPublishConfigName));
+  EXPECT_EQ(LoadPublishConfig(folder, &config, &error), PublishConfigRead::Refused);
+  EXPECT_EQ(Local(error, folder), "DIR/publish.conf: cannot be read as a file of at most 64 KiB");
+  std::filesystem::remove(folder + kPublishConfigName);
+  testing::WriteBytes(folder + kPublishConfigName, "metrics_port = 9464\n");
+  EXPECT_EQ(LoadPublishConfig(folder, &config, &error), PublishConfigRead::Loaded);
+  EXPECT_EQ(Summary(config, folder), "metrics 127.0.0.1 port 9464");
+}
 
 }  // namespace
 }  // namespace velrix
