@@ -21,7 +21,7 @@ timed ctest bash -c 'cd "$1" && ctest -j2 --output-on-failure' _ "$build"
 # service unit, and the programs run from an unpacked copy.
 timed check-package env VELRIX_BUILD_DIR="$build" "$here/scripts/check-package.sh"
 # Every libFuzzer target for a bounded time (clang, with the sanitizers).
-timed fuzz "$here/scripts/fuzz.sh" "${VELRIX_FUZZ_SECONDS:-30}"
+timed fuzz "$here/scripts/fuzz.sh" "${VELRIX_FUZZ_SECONDS:-15}"
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
 # the tests of the threads (link, supervision, measurement cycle, the shell)
 # under ThreadSanitizer, in build-asan/ and build-tsan/.
