@@ -155,6 +155,14 @@ void CTenvoView::StartUp() {
   linkConfig_.timeScale = scaled != nullptr ? scaled->Scale() : 1;
   supervisor_ = std::make_unique<LinkSupervisor>(link_, linkConfig_);
   StartLinkThreads(*supervisor_);
+  // What keeps publishing from starting is shown on standard error as well:
+  // it is a fault of the station's own file, not of the connection.
+  const std::string problems = publishers_.Start(
+      settings_.programFolder, {&link_, supervisor_.get(), settings_.comment.unitNumber});
+  if (!problems.empty()) {
+    Trace(problems);
+    std::fprintf(stderr, "velrix: %s\n", problems.c_str());
+  }
 }
 
 void CTenvoView::ShutDown() {
@@ -164,6 +172,7 @@ void CTenvoView::ShutDown() {
   // A running measurement is finished: stopped, a pause for the link and a
   // tick in progress, then the working copy goes over the dated file.
   StopMeasurementAtExit(ctx_);
+  publishers_.Stop();
   keepAwake_.Follow(false);
   sound_.Stop();
   if (supervisor_) supervisor_->Stop();

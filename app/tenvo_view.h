@@ -39,6 +39,8 @@
 #include "measure/measurement.h"
 #include "measure/measurement_run.h"
 #include "measure/warnings.h"
+#include "platform/trace.h"
+#include "publish/station_publishers.h"
 #include "settings/settings.h"
 
 class QPushButton;
@@ -74,6 +76,7 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   bool ShowsLiveMeasurement() const override { return fileMode_ == 0; }
   void UpdateCursorReadout() override;
   void PostRefresh() override;
+  void SecondProcessed(const ProcessedSecond& second) override { publishers_.Take(second); }
 
   // PowerView
   void EnableButton(int command, bool enabled) override;
@@ -177,6 +180,8 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   LinkConfig linkConfig_;
   std::unique_ptr<sim::SimUnit> simUnit_;
   std::unique_ptr<LinkSupervisor> supervisor_;
+  // What publish.conf sets up; the connection's changes go to the trace.
+  StationPublishers publishers_{[](const std::string& text) { Trace(text); }};
 
   QImage canvas_;
   std::mutex drawLock_;

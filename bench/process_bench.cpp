@@ -6,6 +6,7 @@
 //
 //   velrix_bench_process app        VELRIX RESOURCES SECONDS LABEL
 //   velrix_bench_process recorder   RECORDER UNITSIM RESOURCES SECONDS
+//   velrix_bench_process recorder-publishing RECORDER UNITSIM RESOURCES SECONDS
 //   velrix_bench_process first-paint VELRIX RESOURCES RUNS LABEL
 //
 // Every program runs in a scratch folder of its own: a copy of RESOURCES as
@@ -18,10 +19,18 @@
 // /proc/<pid>/status (VmRSS sampled once a second, VmHWM at the end). The
 // figures are printed; a run that could not measure says why and ends with
 // status 1, which scripts/bench.sh reports without failing.
+//
+// recorder-publishing runs the recorder with what publish.conf can set up:
+// each second over MQTT (QoS 1) to a mosquitto of its own on a free
+// loopback port, and /metrics, which this program fetches once a second as
+// a Prometheus would.
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,7 +42,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -57,6 +68,9 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr double kTargetCorePercent = 0.5;
 constexpr double kTargetResidentMiB = 60.0;
 constexpr double kTargetFirstPaintSeconds = 0.5;
+// The recorder publishing everything: still under half a percent.
+constexpr double kTargetPublishingCorePercent = 0.5;
+constexpr char kMosquitto[] = "/usr/sbin/mosquitto";
 
 // The measurement must be running before the stretch begins: two rows
 // written after the program started.
@@ -312,8 +326,9 @@ struct Usage {
 
 // Watches a running process for the given seconds; rows are counted in the
 // working copy. False when the process ended meanwhile.
+// eachSecond runs after every sample.
 bool Watch(Process& process, double seconds, const std::string& workingCopy, Usage* usage,
-           std::string* error) {
+           std::string* error, const std::function<void()>& eachSecond) {
   const long long ticksPerSecond = sysconf(_SC_CLK_TCK);
   const int rowsBefore = LineCount(workingCopy);
   const long long switchesBefore = ThreadSwitches(process.pid());
@@ -335,6 +350,7 @@ bool Watch(Process& process, double seconds, const std::string& workingCopy, Usa
     rssSum += static_cast<double>(rss);
     ++rssSamples;
     lastRss = rss;
+    if (eachSecond) eachSecond();
   }
   const std::optional<long long> ticksAfter = CpuTicks(process.pid());
   const std::map<std::string, ThreadTicks> threadsAfter = TicksByThread(process.pid());
@@ -409,7 +425,8 @@ void PrintUsage(const std::string& what, const Usage& u, bool windowShown) {
 
 // Waits until the program has written rows, then watches it.
 bool MeasureRunning(Process& process, const Sandbox& box, const std::string& output,
-                    double seconds, Usage* usage, std::string* error) {
+                    double seconds, Usage* usage, std::string* error,
+                    const std::function<void()>& eachSecond = {}) {
   const std::string working = WorkingCopyPath(box.program());
   int firstRows = -1;
   const bool running = WaitFor(
@@ -427,7 +444,7 @@ bool MeasureRunning(Process& process, const Sandbox& box, const std::string& out
              " s; the program said: " + said;
     return false;
   }
-  if (!Watch(process, seconds, working, usage, error)) return false;
+  if (!Watch(process, seconds, working, usage, error, eachSecond)) return false;
   if (!process.Stop()) {
     *error = "the program did not end on SIGTERM";
     return false;
@@ -455,12 +472,101 @@ int BenchApp(const std::string& velrix, const std::string& resources, double sec
   return 0;
 }
 
+sockaddr_in Loopback(int port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  return a;
+}
+
+// A loopback port nothing listens on now; 0 when none could be had.
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a = Loopback(0);
+  socklen_t length = sizeof a;
+  int port = 0;
+  if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0) {
+    port = ntohs(a.sin_port);
+  }
+  if (fd >= 0) close(fd);
+  return port;
+}
+
+// One GET of /metrics as a scraper sends it; true when the answer is 200.
+bool FetchMetrics(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_in a = Loopback(port);
+  bool ok = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+  constexpr char kRequest[] = "GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+  ok = ok && write(fd, kRequest, sizeof kRequest - 1) == static_cast<ssize_t>(sizeof kRequest - 1);
+  std::string answer;
+  char buffer[4096];
+  for (ssize_t n; ok && (n = read(fd, buffer, sizeof buffer)) > 0;) {
+    answer.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (fd >= 0) close(fd);
+  return ok && answer.rfind("HTTP/1.", 0) == 0 && answer.compare(8, 5, " 200 ") == 0;
+}
+
+bool Listening(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_in a = Loopback(port);
+  const bool open = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+  if (fd >= 0) close(fd);
+  return open;
+}
+
+// What the publishing run sets up beside the recorder: the broker and
+// publish.conf.
+struct Publishing {
+  std::unique_ptr<Process> broker;
+  int metricsPort = 0;
+  int scrapes = 0;
+  int failedScrapes = 0;
+};
+
+bool StartPublishing(const Sandbox& box, Publishing* p, std::string* error) {
+  const int mqttPort = FreePort();
+  p->metricsPort = FreePort();
+  if (mqttPort == 0 || p->metricsPort == 0 || mqttPort == p->metricsPort) {
+    *error = "no free loopback ports";
+    return false;
+  }
+  if (access(kMosquitto, X_OK) != 0) {
+    *error = std::string(kMosquitto) + " is not installed (Debian: mosquitto)";
+    return false;
+  }
+  std::string broker = CFormatString("listener %d 127.0.0.1\npersistence false\n"
+                                     "allow_anonymous true\n", mqttPort);
+  // Started by root, mosquitto would turn into its own user.
+  if (geteuid() == 0) broker += "user root\n";
+  std::ofstream(box.File("mosquitto.conf")) << broker;
+  std::ofstream(box.program() + "publish.conf")
+      << CFormatString("mqtt_host = 127.0.0.1\nmqtt_port = %d\nmqtt_qos = 1\nmetrics_port = %d\n",
+                       mqttPort, p->metricsPort);
+  p->broker = std::make_unique<Process>(
+      std::vector<std::string>{kMosquitto, "-c", box.File("mosquitto.conf")}, box.Environment(),
+      box.File("mosquitto.out"));
+  if (!WaitFor([&] { return !p->broker->Running() || Listening(mqttPort); }, kStartSeconds) ||
+      !p->broker->Running()) {
+    *error = "mosquitto did not start";
+    return false;
+  }
+  return true;
+}
+
 int BenchRecorder(const std::string& recorder, const std::string& unitsim,
-                  const std::string& resources, double seconds) {
-  const std::string what = "velrix-recorder on velrix-unitsim";
+                  const std::string& resources, double seconds, bool publishing) {
+  const std::string what = publishing
+                               ? "velrix-recorder on velrix-unitsim, publishing MQTT and /metrics"
+                               : "velrix-recorder on velrix-unitsim";
   Sandbox box;
   std::string error;
   if (!box.Prepare(resources, &error)) return Fail(what, error);
+  Publishing pub;
+  if (publishing && !StartPublishing(box, &pub, &error)) return Fail(what, error);
   // The same quiet background as velrix --simulate.
   const std::string simOutput = box.File("unitsim.out");
   Process unit({unitsim, "--random", "0.25"}, box.Environment(), simOutput);
@@ -479,9 +585,29 @@ int BenchRecorder(const std::string& recorder, const std::string& unitsim,
               output);
   if (rec.pid() <= 0) return Fail(what, "cannot start " + recorder);
   Usage usage;
-  if (!MeasureRunning(rec, box, output, seconds, &usage, &error)) return Fail(what, error);
+  std::function<void()> scrape;
+  if (publishing) {
+    scrape = [&] { ++(FetchMetrics(pub.metricsPort) ? pub.scrapes : pub.failedScrapes); };
+  }
+  if (!MeasureRunning(rec, box, output, seconds, &usage, &error, scrape)) {
+    return Fail(what, error);
+  }
   unit.Stop();
   PrintUsage(what, usage, false);
+  if (publishing) {
+    std::string said;
+    ReadText(output, &said);
+    const bool connected = said.find("MQTT: publishing to") != std::string::npos;
+    std::fputs(CFormatString("  published MQTT %s, /metrics fetched %d times (%d failed)\n"
+                             "  target    %.1f %% of one core: %s\n",
+                             connected ? "to the broker" : "NOWHERE (never connected)",
+                             pub.scrapes, pub.failedScrapes, kTargetPublishingCorePercent,
+                             Verdict(usage.corePercent <= kTargetPublishingCorePercent))
+                   .c_str(),
+               stdout);
+    std::fflush(stdout);
+    pub.broker->Stop();
+  }
   return 0;
 }
 
@@ -539,6 +665,7 @@ int BenchFirstPaint(const std::string& velrix, const std::string& resources, int
 constexpr char kUsage[] =
     "usage: velrix_bench_process app VELRIX RESOURCES SECONDS LABEL\n"
     "       velrix_bench_process recorder RECORDER UNITSIM RESOURCES SECONDS\n"
+    "       velrix_bench_process recorder-publishing RECORDER UNITSIM RESOURCES SECONDS\n"
     "       velrix_bench_process first-paint VELRIX RESOURCES RUNS LABEL\n";
 
 }  // namespace
@@ -551,8 +678,8 @@ int main(int argc, char** argv) {
   if (a.size() == 5 && a[0] == "app") {
     return BenchApp(a[1], a[2], std::atof(a[3].c_str()), a[4]);
   }
-  if (a.size() == 5 && a[0] == "recorder") {
-    return BenchRecorder(a[1], a[2], a[3], std::atof(a[4].c_str()));
+  if (a.size() == 5 && (a[0] == "recorder" || a[0] == "recorder-publishing")) {
+    return BenchRecorder(a[1], a[2], a[3], std::atof(a[4].c_str()), a[0] != "recorder");
   }
   if (a.size() == 5 && a[0] == "first-paint" && std::atoi(a[3].c_str()) > 0) {
     return BenchFirstPaint(a[1], a[2], std::atoi(a[3].c_str()), a[4]);

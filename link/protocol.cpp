@@ -345,6 +345,7 @@ Reply SendCommand(LinkContext& ctx, std::uint8_t code, const std::vector<std::ui
     }
     s.lastRetryTime.store(ctx.Now());
     const int retries = s.commandRetries.fetch_add(1) + 1;
+    s.commandRetriesTotal.fetch_add(1);
     RaiseToMax(s.maxRetryCount, retries);
   }
 }

@@ -102,6 +102,9 @@ struct UnitLinkState {
   std::atomic<int> retryMode{0};   // 0 no retry, 1 up to maxRetries, 2 without end
   std::atomic<int> maxRetries{1};
   std::atomic<int> commandRetries{0};
+  // Every command sent again, over the program's life (commandRetries
+  // starts afresh with each command); for the station's metrics.
+  std::atomic<std::uint64_t> commandRetriesTotal{0};
 
   // Inputs from the GUI thread, read afresh by the link at each use.
   std::atomic<int> measuring{0};        // the measurement run's flag: 1 while a measurement runs

@@ -117,6 +117,23 @@ ClockSeconds RowTime(MeasurementContext& ctx, int second) {
   return t.anchorWall + second + t.labelShift;
 }
 
+// The record the publishers get for the second just completed.
+ProcessedSecond MakeProcessedSecond(const MeasurementContext& ctx, ClockSeconds rowTime,
+                                    double rowCount, std::uint8_t rowMissing) {
+  ProcessedSecond s;
+  s.time = rowTime;
+  s.second = ctx.history.sampleCount - 1;
+  s.count = rowCount;
+  s.missing = rowMissing != 0;
+  s.power = ctx.run.currentPower;
+  s.currentDose = DoseRate(ctx.doseTable, ctx.values.latestCount);
+  s.averageDose = DoseRate(ctx.doseTable, ctx.values.movingAverage);
+  s.hourDose = DoseRate(ctx.doseTable, ctx.values.hourMean);
+  s.integratedDose = ctx.values.integratedDose;
+  s.linkStatus = ctx.link.linkStatus.load();
+  return s;
+}
+
 // Step 8: everything a completed second brings.
 void ProcessCompletedSecond(MeasurementContext& ctx, std::uint8_t rowMissing, double rowCount) {
   History& history = ctx.history;
@@ -124,15 +141,19 @@ void ProcessCompletedSecond(MeasurementContext& ctx, std::uint8_t rowMissing, do
   UpdateTrendLevels(history);
   history.elapsedSeconds = history.sampleCount;
   ctx.values.latestCount = history.slots[SlotOf(history.sampleCount - 1)].count;
+  const ClockSeconds rowTime = RowTime(ctx, history.sampleCount - 1);
   {
     // A failure has already been reported and has stopped the run.
     WriterBinding binding(ctx);
-    AppendDataRow(ctx.writer, binding.env(), rowCount, rowMissing, ctx.run.currentPower,
-                  RowTime(ctx, history.sampleCount - 1));
+    AppendDataRow(ctx.writer, binding.env(), rowCount, rowMissing, ctx.run.currentPower, rowTime);
   }
   if (ctx.view.ShowsLiveMeasurement()) ctx.view.UpdateCursorReadout();
   UpdatePredictionsAndIntegrals(ctx.values, history, ctx.doseTable);
   ctx.run.lastProcessed = history.sampleCount;
+  // A second whose row could not be written is not told to anyone as recorded.
+  if (!ctx.writer.failed) {
+    ctx.view.SecondProcessed(MakeProcessedSecond(ctx, rowTime, rowCount, rowMissing));
+  }
 }
 
 void ProcessIfCompleted(MeasurementContext& ctx) {

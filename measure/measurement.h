@@ -16,6 +16,7 @@
 #include "measure/dose_table.h"
 #include "measure/live_history.h"
 #include "measure/measurement_run.h"
+#include "measure/processed_second.h"
 #include "platform/clock.h"
 #include "platform/user_messages.h"
 #include "settings/settings.h"
@@ -40,6 +41,9 @@ class MeasurementView {
   // Queues the refresh request that runs MeasurementChecks and redraws once
   // this tick has returned.
   virtual void PostRefresh() = 0;
+  // Once for each second whose row was written, after its values: what the
+  // publishers send on. It only copies the record; nothing here may wait.
+  virtual void SecondProcessed(const ProcessedSecond& second) { (void)second; }
 };
 
 // The state the commands and the cycle read and write, owned by the view.

@@ -7,10 +7,11 @@
 #
 # Then it measures what a running measurement costs the machine: velrix
 # --simulate offscreen and under Xvfb, and velrix-recorder against
-# velrix-unitsim, each for $VELRIX_BENCH_SECONDS (default 60) seconds of
-# measuring, and the time to the window's first paint over
-# $VELRIX_BENCH_STARTS (default 5) starts. VELRIX_BENCH_ONLY=processes skips
-# the benchmark programs, VELRIX_BENCH_ONLY=programs the process figures.
+# velrix-unitsim (plain, and publishing over MQTT and /metrics), each for
+# $VELRIX_BENCH_SECONDS (default 60) seconds of measuring, and the time to
+# the window's first paint over $VELRIX_BENCH_STARTS (default 5) starts.
+# VELRIX_BENCH_ONLY=processes skips the benchmark programs,
+# VELRIX_BENCH_ONLY=programs the process figures.
 set -u
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VELRIX_BUILD_DIR:-$here/build}"
@@ -83,6 +84,10 @@ run_process_figures() {
   "$bench" recorder "$build/measure/recorder/velrix-recorder" "$build/sim/tool/velrix-unitsim" \
     "$resources" "$seconds" ||
     echo "bench.sh: the recorder's figures could not be taken" >&2
+  # The same with MQTT (to a mosquitto of its own) and /metrics on.
+  "$bench" recorder-publishing "$build/measure/recorder/velrix-recorder" \
+    "$build/sim/tool/velrix-unitsim" "$resources" "$seconds" ||
+    echo "bench.sh: the publishing recorder's figures could not be taken" >&2
 }
 
 [ "$only" = processes ] || run_benchmark_programs "$@"

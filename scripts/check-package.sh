@@ -242,7 +242,8 @@ ok "manual pages of ${programs[*]} render without a warning, with synopsis, file
 unit="$root/lib/systemd/system/velrix-recorder.service"
 for setting in 'ExecStart=/usr/bin/velrix-recorder --program-folder /var/lib/velrix-recorder' \
   'DynamicUser=yes' 'StateDirectory=velrix-recorder' 'Environment=HOME=/var/lib/velrix-recorder' \
-  'SupplementaryGroups=dialout' 'Restart=on-failure' 'KillSignal=SIGTERM' 'WantedBy=multi-user.target'; do
+  'SupplementaryGroups=dialout' 'Restart=on-failure' 'KillSignal=SIGTERM' 'WantedBy=multi-user.target' \
+  'Type=notify' 'NotifyAccess=main' 'WatchdogSec=30s'; do
   grep -qxF "$setting" "$unit" || fail "the unit lacks $setting"
 done
 if command -v systemd-analyze >/dev/null 2>&1; then

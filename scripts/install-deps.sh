@@ -16,6 +16,7 @@ packages=(
   shared-mime-info
   libsystemd-dev dbus python3-dbusmock
   fuse3 libfuse3-dev
+  libmosquitto-dev libmicrohttpd-dev mosquitto mosquitto-clients prometheus curl openssl
 )
 
 missing=()

@@ -2,7 +2,10 @@
 # Builds Velrix with clang's sanitizers and runs the tests under them:
 #
 #   address  AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer,
-#            in build-asan/ (or $VELRIX_ASAN_BUILD_DIR): the whole suite.
+#            in build-asan/ (or $VELRIX_ASAN_BUILD_DIR): the whole suite but
+#            the end-to-end cases that spend a minute or more waiting on a
+#            clock (asan_skipped below), whose code shorter cases and the
+#            unit tests of the same paths run here too.
 #   thread   ThreadSanitizer, in build-tsan/ (or $VELRIX_TSAN_BUILD_DIR): the
 #            tests of the programs whose threads share the link's state: the
 #            link, its supervision, the measurement cycle and the shell (the
@@ -31,6 +34,13 @@ case "$what" in
 esac
 asan_build="${VELRIX_ASAN_BUILD_DIR:-$here/build-asan}"
 tsan_build="${VELRIX_TSAN_BUILD_DIR:-$here/build-tsan}"
+
+# The cases the address run leaves out: those named ...InRealTime (a stall
+# or a hung cycle at the real clock), a unit clock an hour off at 40 x, and
+# the daylight-saving days. They wait on their clocks; the writer's split,
+# the reader's placement and the cycle's catch-up run here in the unit tests
+# and the shorter end-to-end cases.
+asan_skipped='InRealTime|MoreThanAnHourOff|DaylightSaving\.'
 
 # The test programs of the thread run. Their tests are picked by name from
 # the lists gtest_discover_tests wrote at build time, so a test added to one
@@ -95,7 +105,7 @@ tests_of() {
 run_address() {
   step "address: configure" configure "$asan_build" address || return 1
   step "address: build" build "$asan_build" || return 1
-  step "address: ctest" in_folder "$asan_build" ctest -j2 --output-on-failure
+  step "address: ctest" in_folder "$asan_build" ctest -j2 --output-on-failure -E "$asan_skipped"
 }
 
 run_thread() {

@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite; then the
-# package check, the fuzz targets and the sanitizer builds.
+# package check, the fuzz targets and the sanitizer builds. Prints the wall
+# time of each step, so a run that grows shows where.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-"$here/scripts/install-deps.sh"
-"$here/scripts/build.sh"
 build="${VELRIX_BUILD_DIR:-$here/build}"
-(cd "$build" && ctest -j2 --output-on-failure)
+
+# timed NAME COMMAND...: runs COMMAND and prints its wall time.
+timed() {
+  local name="$1" start=$SECONDS
+  shift
+  "$@"
+  echo "test.sh: $name: $((SECONDS - start)) s"
+}
+
+timed install-deps "$here/scripts/install-deps.sh"
+timed build "$here/scripts/build.sh"
+timed ctest bash -c 'cd "$1" && ctest -j2 --output-on-failure' _ "$build"
 # The Debian package as a user meets it: contents, desktop entry, udev rule,
 # service unit, and the programs run from an unpacked copy.
-VELRIX_BUILD_DIR="$build" "$here/scripts/check-package.sh"
+timed check-package env VELRIX_BUILD_DIR="$build" "$here/scripts/check-package.sh"
 # Every libFuzzer target for a bounded time (clang, with the sanitizers).
-"$here/scripts/fuzz.sh" "${VELRIX_FUZZ_SECONDS:-30}"
+timed fuzz "$here/scripts/fuzz.sh" "${VELRIX_FUZZ_SECONDS:-15}"
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
 # the tests of the threads (link, supervision, measurement cycle, the shell)
 # under ThreadSanitizer, in build-asan/ and build-tsan/.
-"$here/scripts/sanitize.sh" all
+timed sanitize "$here/scripts/sanitize.sh" all
+echo "test.sh: all: $SECONDS s"

@@ -16,7 +16,9 @@ constexpr std::size_t kFlushBytes = 1 << 20;
 constexpr std::size_t kMeansKept = 1024;
 // Room for a mean with six decimals: a double may have 309 digits before them.
 constexpr std::size_t kMeanBytes = 400;
-constexpr char kNoCommentField[] = "";
+// A field with nothing in it, as a view that is never null (memcpy must not
+// be handed a null pointer, even for no bytes).
+constexpr char kEmptyField[] = "";
 
 void TwoDigits(char* p, int v) {
   p[0] = static_cast<char>('0' + v / 10);
@@ -114,11 +116,11 @@ void LevelCsvWriter::Entries(int level, long long first, long long count, double
   if (level != level_) return;
   const long long period = history_.timeline.levels[level].period;
   const bool data = mean >= 0.0;
-  const std::string_view value = data ? MeanOf(mean) : std::string_view();
+  const std::string_view value = data ? MeanOf(mean) : std::string_view(kEmptyField);
   const std::string_view comment =
       data && commentIndex >= 0 && commentIndex < history_.distinctComments.size()
           ? std::string_view(CommentField(commentIndex))
-          : std::string_view(kNoCommentField);
+          : std::string_view(kEmptyField);
   const std::size_t line = MinuteStamps::kLength + value.size() + comment.size() + 3;
   for (long long e = first; e < first + count; ++e) {
     if (used_ + line > buffer_.size()) {

@@ -3,13 +3,17 @@
 // file writer as the application, starts a measurement as soon as the link
 // is up (and again after a link failure), prints the messages the
 // application would show on standard error, and ends on SIGTERM or SIGINT
-// with a commit, so the dated file holds every second recorded.
+// with a commit, so the dated file holds every second recorded. What
+// publish.conf in the program folder sets up (MQTT, Prometheus) is
+// published from the processed seconds; as a systemd service it reports
+// ready, its status and the watchdog's keep-alive.
 //
 //   velrix-recorder [--simulate | --port DEVICE] [--program-folder DIR] | --help | --version
 //
 // Tests and soak runs may also give the accelerated clock's options
 // (platform/scaled_clock.h); they are not for users and --help omits them.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -21,6 +25,7 @@
 
 #include "datafile/data_file_writer.h"
 #include "datafile/working_copy.h"
+#include "link/port_names.h"
 #include "link/unit_link_state.h"
 #include "link/usb_comm.h"
 #include "link/usb_comm_kanshi.h"
@@ -30,12 +35,14 @@
 #include "measure/live_history.h"
 #include "measure/measurement.h"
 #include "measure/measurement_run.h"
+#include "measure/recorder/service_watch.h"
 #include "platform/clock.h"
 #include "platform/command_line.h"
 #include "platform/program_folder.h"
 #include "platform/scaled_clock.h"
 #include "platform/system_info.h"
 #include "platform/user_messages.h"
+#include "publish/station_publishers.h"
 #include "settings/settings.h"
 #include "settings/settings_files.h"
 #include "sim/sim_unit.h"
@@ -79,8 +86,36 @@ class HeadlessView final : public MeasurementView {
   bool ShowsLiveMeasurement() const override { return false; }
   void UpdateCursorReadout() override {}
   void PostRefresh() override { refreshPosted = true; }
+  void SecondProcessed(const ProcessedSecond& second) override {
+    if (publishers != nullptr) publishers->Take(second);
+  }
   bool refreshPosted = false;
+  StationPublishers* publishers = nullptr;
 };
+
+// Each line of text on standard error, after the program's name.
+void Say(const std::string& text) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::fprintf(stderr, "%s: %s\n", kProgramName, text.substr(start, end - start).c_str());
+    start = end + 1;
+  }
+}
+
+// The service's status line: the link's state and where the rows go.
+std::string ServiceStatus(const UnitLinkState& link, const LinkConfig& config,
+                          const DataFileWriter& writer) {
+  std::string status;
+  switch (link.linkStatus.load()) {
+    case kLinkOk: status = "link OK on " + PortName(config, link.openedPort.load()); break;
+    case kLinkNg: status = "link NG, looking for the unit"; break;
+    case kLinkRetriesExhausted: status = "link failed, retries exhausted"; break;
+    default: status = "starting the link"; break;
+  }
+  if (link.measuring.load() == 1) return status + "; recording into " + writer.datedPath;
+  return status + "; not recording";
+}
 
 struct Options {
   std::string port;
@@ -182,6 +217,16 @@ int Run(const Options& options) {
   MeasurementContext ctx{run,        *history, values, *link,    settings,
                          *doseTable, writer,   clock,  messages, view};
 
+  // The publishers read the link and its supervisor, and need the unit
+  // number of the settings: they start once both are there.
+  StationPublishers publishers(Say);
+  const std::string publishProblems = publishers.Start(
+      options.programFolder, {link.get(), &supervisor, settings.comment.unitNumber});
+  if (!publishProblems.empty()) Say(publishProblems);
+  view.publishers = &publishers;
+  ServiceWatch service;
+  service.Ready(ServiceStatus(*link, config, writer));
+
   int exitCode = kExitOk;
   std::string announced;
   KeepAwake keepAwake([](const std::string& text) {
@@ -212,10 +257,14 @@ int Run(const Options& options) {
       announced = writer.datedPath;
       std::fprintf(stderr, "%s: recording into %s\n", kProgramName, announced.c_str());
     }
+    service.CycleRan(ServiceStatus(*link, config, writer));
     SleepUntil(next);
   }
 
+  service.Stopping();
   StopMeasurementAtExit(ctx);
+  // After the last seconds the exit drained from the ring.
+  publishers.Stop();
   keepAwake.Follow(false);
   supervisor.Stop();
   if (simUnit) simUnit->Stop();

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPushButton>
 
@@ -28,15 +27,6 @@ namespace {
 constexpr int kScale = 5;
 
 int Size(const std::vector<int>& v) { return static_cast<int>(v.size()); }
-
-bool PumpUntil(const std::function<bool()>& condition, double seconds) {
-  return WaitUntil(
-      [&] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return condition();
-      },
-      seconds);
-}
 
 bool PumpForFrames(const Station& station, const sim::SimUnit& unit, int frames) {
   bool done = false;

@@ -14,6 +14,8 @@
 #include <random>
 #include <thread>
 
+#include <QCoreApplication>
+
 #include "datafile/data_file_reader.h"
 #include "link/unit_link_state.h"
 #include "platform/cp932.h"
@@ -237,6 +239,15 @@ bool WaitUntil(const std::function<bool()>& condition, double seconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+bool PumpUntil(const std::function<bool()>& condition, double seconds) {
+  return WaitUntil(
+      [&] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return condition();
+      },
+      seconds);
 }
 
 int WorkingRows(const Station& station) {

@@ -142,6 +142,9 @@ std::unique_ptr<Child> StartVelrix(const Station& station, const SharedClock& cl
                                    const ChildSetup& setup = {});
 
 bool WaitUntil(const std::function<bool()>& condition, double seconds);
+// WaitUntil for a test that holds a view: this thread's events (timers,
+// posted refreshes) run while it waits.
+bool PumpUntil(const std::function<bool()>& condition, double seconds);
 // Rows in the working copy (lines after the five header lines).
 int WorkingRows(const Station& station);
 // Waits until the unit has sent at least `frames` count frames and the

@@ -149,7 +149,8 @@ std::vector<std::string> CutStation::CutFolders() const {
 }
 
 std::unique_ptr<Child> StartRecorderOn(const CutStation& station, const SharedClock* clock,
-                                       const std::string& outputName) {
+                                       const std::string& outputName,
+                                       const std::vector<std::string>& extraEnv) {
   const Station& s = station.station();
   std::vector<std::string> args = {"--port", clock ? s.UnitLink() : s.temp().File("no-unit"),
                                    "--program-folder", station.Program()};
@@ -157,7 +158,9 @@ std::unique_ptr<Child> StartRecorderOn(const CutStation& station, const SharedCl
     const std::vector<std::string> clockArgs = clock->Args();
     args.insert(args.end(), clockArgs.begin(), clockArgs.end());
   }
-  return std::make_unique<Child>(RecorderProgram(), args, s.Env(), s.temp().File(outputName));
+  std::vector<std::string> env = s.Env();
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  return std::make_unique<Child>(RecorderProgram(), args, env, s.temp().File(outputName));
 }
 
 std::optional<int> StopOnceListening(Child& child) {

@@ -40,6 +40,9 @@ class ForgetfulMount {
   std::string Log() const;
   // Unmounts and waits for the file system to end; false when it did not.
   bool Unmount();
+  // SIGSTOP makes a disk that stops answering: every operation on the
+  // mount waits until SIGCONT.
+  void Signal(int signal) { daemon_->Signal(signal); }
 
  private:
   std::string mountPoint_;
@@ -70,9 +73,11 @@ class CutStation {
 };
 
 // The recorder on the station's program folder: on the unit link (with the
-// shared clock) or, with no clock, on a link where no unit answers.
+// shared clock) or, with no clock, on a link where no unit answers;
+// extraEnv adds to the station's environment.
 std::unique_ptr<Child> StartRecorderOn(const CutStation& station, const SharedClock* clock,
-                                       const std::string& outputName);
+                                       const std::string& outputName,
+                                       const std::vector<std::string>& extraEnv = {});
 // Waits until the child handles SIGTERM (its start-up is past the point
 // where a stop would kill it), then stops it; its exit status.
 std::optional<int> StopOnceListening(Child& child);

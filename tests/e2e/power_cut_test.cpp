@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPushButton>
 
@@ -51,15 +50,6 @@ int CutsAt(const CutStation& station, const std::string& text) {
     n += ReadBytes(cut + "/cut.txt").find(text) != std::string::npos ? 1 : 0;
   }
   return n;
-}
-
-bool PumpUntil(const std::function<bool()>& condition, double seconds) {
-  return WaitUntil(
-      [&] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return condition();
-      },
-      seconds);
 }
 
 // The writer's run on the first mount, cutting as drawn: record() runs the
