@@ -2,10 +2,14 @@
 # Soak run: velrix (offscreen, automatic start) and velrix-recorder record
 # side by side for a simulated day or more on an accelerated clock, each from
 # its own velrix-unitsim, while the units are disturbed: stray bytes, silences,
-# unplugging and plugging back in, a slow and a fast unit clock. Afterwards
-# every row of every committed data file is checked against the counts the
-# units logged as sent (scripts/soak/check_rows.py), and the resident memory
-# and open descriptors of both programs at the start and the end are compared.
+# unplugging and plugging back in, a slow and a fast unit clock; while both
+# programs are stopped for ten clock minutes (SIGSTOP, as a suspended or
+# paused computer); and while the programs' calendar clock is set forward and
+# back ten minutes (--clock-step), in a zone whose day crosses a
+# daylight-saving change. Afterwards every row of every committed data file
+# is placed at its instant and checked against the counts the units logged as
+# sent (scripts/soak/check_rows.py), and the resident memory and open
+# descriptors of both programs at the start and the end are compared.
 #
 #   scripts/soak.sh [HOURS]        simulated hours, default 24 (crosses midnight)
 #
@@ -15,9 +19,12 @@
 # "machine stalled".
 #
 # Environment: SOAK_SCALE (clock seconds per real second, default 20; see
-# below why not more),
-# SOAK_START (the clock's first second, default "2026-12-31 18:00:00", so a
-# day crosses the turn of day, month and year at once), SOAK_KEEP=1 keeps the
+# below what a higher one costs),
+# SOAK_TZ (the zone of the programs, the units and the check, default
+# America/New_York), SOAK_START (the clock's first second in that zone,
+# default "2026-10-31 18:00:00": a day crosses the turn of day and month and
+# the autumn change at 02:00 on 1 November, which repeats the hour from 01:00
+# to 02:00), SOAK_KEEP=1 keeps the
 # scratch folder after a run that passed, VELRIX_BUILD_DIR (default build/).
 # The run lasts about HOURS * 3600 / SOAK_SCALE real seconds plus a minute.
 # Not part of the test suite. Exits non-zero with the reason when a second is
@@ -29,14 +36,13 @@ hours="${1:-24}"
 # The link notices an unplugged unit only after four of its supervisor's
 # one-second checks, and those stay real seconds: with the pause and the new
 # handshake a replug leaves about 4.5 real seconds without samples, which the
-# link fills with missing seconds at once when the unit is back. The link's
-# sample ring holds 120 seconds; at 20 x the burst is about 90, at 30 x it
-# overruns the ring and every later row stands two minutes early (as a real
-# two-minute gap would, a computer put to sleep for example).
+# link records as one run of missing seconds when the unit is back: about
+# 90 clock seconds at 20 x, more at a higher scale, and the check's margin
+# around a fault (below) grows with the scale to match.
 scale="${SOAK_SCALE:-20}"
-clock_start="${SOAK_START:-2026-12-31 18:00:00}"
-# One time zone for the programs, the units and the check, without summer time.
-export TZ=UTC
+clock_start="${SOAK_START:-2026-10-31 18:00:00}"
+# One time zone for the programs, the units and the check.
+export TZ="${SOAK_TZ:-America/New_York}"
 
 fail() { echo "soak: FAIL: $*" >&2; exit 1; }
 say() { echo "soak: $*"; }
@@ -45,6 +51,8 @@ say() { echo "soak: $*"; }
   fail "HOURS must be a number of simulated hours above 0 (got \"$hours\")"
 [[ "$scale" =~ ^[0-9]+$ ]] && [ "$scale" -ge 1 ] && [ "$scale" -le 1000 ] ||
   fail "SOAK_SCALE must be a whole number 1-1000 (got \"$scale\")"
+python3 -c 'import sys, zoneinfo; zoneinfo.ZoneInfo(sys.argv[1])' "$TZ" 2>/dev/null ||
+  fail "SOAK_TZ is not a time zone of this machine: $TZ"
 start_epoch="$(date -d "$clock_start" +%s 2>/dev/null)" || fail "SOAK_START is not a time: $clock_start"
 total=$(awk -v h="$hours" 'BEGIN { printf "%d", h * 3600 }')
 
@@ -150,7 +158,7 @@ clock_args=(--clock-start "$clock_start" --time-scale "$scale" --clock-anchor-ms
 unit_at() { echo $((start_epoch + ($1 - anchor_ms) * scale / 1000)); }
 # The accelerated clock's second now.
 unit_now() { echo $((start_epoch + ($(now_ms) - anchor_ms) * scale / 1000)); }
-stamp() { date -d "@$1" '+%Y-%m-%d %H:%M:%S'; }
+stamp() { date -d "@$1" '+%Y-%m-%d %H:%M:%S %Z'; }
 # Sleeps until the accelerated clock shows second $1.
 sleep_until_unit() {
   local left
@@ -231,8 +239,24 @@ end_unit=$((start_epoch + total))
 say "$hours simulated hours from $clock_start ($TZ) at $scale x: about $((total / scale + 60)) real seconds"
 say "scratch folder $scratch"
 
-# Segment 1, over midnight: a short and a long silence (the long one outlasts
-# the link's 2.1 s read time-out), then unplugged.
+# The programs' calendar clock is set ten minutes forward at 30 % of the run
+# and back at 90 %, where the units behave, so that a row the step misdates
+# stands out; their elapsed clock and the units' clocks do not move. The
+# check takes the steps out again (AT is a unit second there).
+program_clock_args=("${clock_args[@]}")
+check_steps=()
+for step in "+600 0.30" "-600 0.90"; do
+  read -r delta fraction <<<"$step"
+  after=$(at "$fraction")
+  program_clock_args+=(--clock-step "$delta@$after")
+  check_steps+=(--step "$((start_epoch + after))" "$delta")
+  say "the programs' clock is set $delta s at $(stamp $((start_epoch + after)))"
+done
+
+# Segment 1, over midnight, the clock set forward and (with the default
+# start) the daylight-saving change: a short and a long silence (the long one
+# outlasts the link's 2.1 s read time-out), both programs stopped, then
+# unplugged.
 seg_end=$((start_epoch + $(at 0.35)))
 s1=$(at 0.10); s2=$(at 0.20)
 # The units' schedules count from their own start, which comes before the
@@ -244,7 +268,7 @@ declare_fault $((launched + s1)) $((launched + s1 + 30)) "silence 30 s"
 declare_fault $((launched + s2)) $((launched + s2 + 180)) "silence 180 s"
 
 for p in "${programs[@]}"; do
-  launch "$p" --port "$scratch/$p/unit" "${clock_args[@]}"
+  launch "$p" --port "$scratch/$p/unit" "${program_clock_args[@]}"
 done
 
 recording() { [ -f "$1" ] && [ "$(grep -c $'\r$' "$1")" -ge 8 ]; }
@@ -258,6 +282,22 @@ for p in "${programs[@]}"; do
   rss0[$p]=$(rss_kb "${prog_pid[$p]}")
   fd0[$p]=$(fd_count "${prog_pid[$p]}")
 done
+
+# Both programs stopped for ten clock minutes (less in a short run), as a
+# computer that is suspended: the seconds meanwhile are missing rows, and the
+# rows after it stand at their own seconds again.
+sleep_until_unit $((start_epoch + $(at 0.15)))
+stop_for=$((total / 20 < 600 ? total / 20 : 600))
+stopped_at=$(unit_now)
+for p in "${programs[@]}"; do kill -STOP "${prog_pid[$p]}"; done
+say "stopped both programs (SIGSTOP) at $(stamp "$stopped_at")"
+sleep_until_unit $((stopped_at + stop_for))
+for p in "${programs[@]}"; do kill -CONT "${prog_pid[$p]}"; done
+continued_at=$(unit_now)
+# The window's name carries the stop's length, so the summary shows how
+# many seconds beyond it were lost.
+declare_fault "$stopped_at" "$continued_at" "stopped (SIGSTOP) for $((continued_at - stopped_at)) s"
+say "continued both programs at $(stamp "$continued_at")"
 
 sleep_until_unit "$seg_end"
 wait_units_gone
@@ -296,7 +336,7 @@ wait_units_gone
 unplugged=$(unit_now)
 sleep 0.5
 
-# Segment 4: a well-behaved unit to the end.
+# Segment 4: a well-behaved unit to the end, the clock set back on the way.
 launched=$(unit_now)
 declare_fault "$unplugged" "$launched" "unplugged"
 start_units
@@ -351,7 +391,7 @@ verdict=0
 for p in "${programs[@]}"; do
   python3 "$here/scripts/soak/check_rows.py" --label "$p" --data "$scratch/$p/home/Documents/Velrix" \
     --sent "$scratch/$p/sent.log" --faults "$faults" --tight-faults "$scratch/stall-faults" \
-    --margin "$margin" --end "$stopped" || verdict=1
+    --margin "$margin" --end "$stopped" "${check_steps[@]}" || verdict=1
 done
 
 # Growth: descriptors must come back to where they were; memory may settle a

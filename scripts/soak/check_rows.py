@@ -3,7 +3,7 @@
 the simulated unit says it sent.
 
     check_rows.py --label NAME --data DIR --sent FILE [--faults FILE]
-                  [--margin SECONDS] [--end SECONDS]
+                  [--margin SECONDS] [--end SECONDS] [--step AT DELTA]...
 
 DIR is the folder holding the year folders (<base>/Velrix). FILE is the unit's
 --sent-log: one line "<unit second> <count>" per count frame, every unit that
@@ -11,15 +11,25 @@ played the run appending to it. The faults file holds the windows in which the
 run disturbed the unit on purpose, one "FROM TO WHAT" line each, in unit
 seconds since 1970; the tight faults file (--tight-faults) the same for
 windows that are not widened by the margin, such as the moments the machine
-stalled.
+stalled. Each --step says that the programs' calendar clock was set DELTA
+seconds on at unit second AT (the units' clocks never step). TZ names the
+programs' time zone.
 
 What must hold:
 - every file lies in its dated folder, is CP932 with CR LF on every line, has
   the five header lines and rows "hh:mm:ss,count,retry,power";
-- rows run second by second: a file begun at midnight starts at 00:00:00, the
-  first file at the second it is named after (or a few seconds later), every
-  file but the last ends at 23:59:59, the next one follows at midnight; so
-  over the whole run each second is there exactly once, in order;
+- rows run second by second, each labelled with the local time of its
+  second: a file's first row stands at the instant its label names (of the
+  two instants of an hour repeated in autumn, the one that continues the
+  file before), every later row one second on; the files follow each other
+  with no second between them once the declared steps are taken out: a file
+  begun at midnight ("-000000") starts at 00:00:00 after a file that ends at
+  23:59:59, any other file at the second it is named after (or a few seconds
+  later), and only the first one begins the measurement; the others continue
+  it where the labels break (a daylight-saving change, or a declared clock
+  step, taken within the margin of its second); so over the whole run each
+  second is there exactly once, in order; rows are compared with the unit's
+  seconds with the steps taken out;
 - a counted row (retry 0) carries the count of one frame the unit sent, the
   frames are taken in the order they were sent and none twice, and the row
   stands at the second the frame was sent in (or a few seconds later); the
@@ -39,10 +49,12 @@ Prints a summary; exits 1 with the reasons when something does not hold.
 import argparse
 import bisect
 import collections
+import datetime
 import os
 import re
 import sys
 import time
+import zoneinfo
 
 ROW = re.compile(r"^(\d\d):(\d\d):(\d\d),(\d{4,}\.\d{3}),(\d+),(\d+)$")
 NAME = re.compile(r"^(\d\d)(\d\d)(\d\d)-(\d\d)(\d\d)(\d\d)\.csv$")
@@ -73,13 +85,6 @@ class Failures:
             self.items.append(text)
         elif self.kinds[kind] == MAX_REPORTED + 1:
             self.items.append(f"... more of: {kind}")
-
-
-def local_epoch(year, month, day, seconds_of_day):
-    # The programs run in the time zone the script gives them (TZ); mktime
-    # uses the same one.
-    base = time.mktime((year, month, day, 0, 0, 0, 0, 0, -1))
-    return int(base) + seconds_of_day
 
 
 def read_file(path, fail):
@@ -121,9 +126,66 @@ def read_file(path, fail):
     return header, rows
 
 
-def collect_rows(data, fail):
-    """All rows of the run in file order as (epoch second, count, retry,
-    power, file), after the per-file and between-file checks."""
+class DataFile:
+    """One committed file: its folder's date, the second of the day in its
+    name, its rows as (label second of day, count text, retry, power)."""
+
+    def __init__(self, path, date, named, rows):
+        self.path, self.date, self.named, self.rows = path, date, named, rows
+        self.midnight = named == 0
+
+
+def wall(zone, t):
+    """The local date and second of the day of instant t."""
+    d = datetime.datetime.fromtimestamp(t, zone)
+    return (d.year, d.month, d.day), d.hour * 3600 + d.minute * 60 + d.second
+
+
+def local_instants(zone, date, sec):
+    """The instants whose local time is `sec` of `date`, earliest first: none
+    in an hour skipped in spring, two in the hour repeated in autumn."""
+    found = []
+    for fold in (0, 1):
+        t = int(datetime.datetime(*date, sec // 3600, sec // 60 % 60, sec % 60, fold=fold,
+                                  tzinfo=zone).timestamp())
+        if wall(zone, t) == (date, sec) and t not in found:
+            found.append(t)
+    return sorted(found)
+
+
+def next_label(date, sec):
+    if sec < 86399:
+        return date, sec + 1
+    d = datetime.date(*date) + datetime.timedelta(days=1)
+    return (d.year, d.month, d.day), 0
+
+
+class Steps:
+    """The clock steps the run declared, (unit second, seconds) each, in
+    order: once the programs took the first j of them, their calendar stands
+    offset(j) seconds from the unit's."""
+
+    def __init__(self, steps, margin):
+        self.steps = sorted(steps)
+        self.margin = margin
+
+    def offset(self, j):
+        return sum(delta for _at, delta in self.steps[:j])
+
+    def unit_starts(self, instant):
+        """(unit second, steps taken) for each number of steps that can be
+        in force at calendar second `instant`; a program takes a step at the
+        first row it writes after it, a little before or after its second."""
+        for j in range(len(self.steps) + 1):
+            u = instant - self.offset(j)
+            if ((j == 0 or self.steps[j - 1][0] <= u + self.margin)
+                    and (j == len(self.steps) or u < self.steps[j][0] + self.margin)):
+                yield u, j
+
+
+def read_files(data, fail):
+    """The data files under DIR with their rows, in the order of their names,
+    after the checks of each file on its own."""
     files = []
     for root, _dirs, names in os.walk(data):
         for name in names:
@@ -140,46 +202,124 @@ def collect_rows(data, fail):
             fail.add("folder", f"{path}: name does not match its folder")
             continue
         named = int(m.group(4)) * 3600 + int(m.group(5)) * 60 + int(m.group(6))
-        parsed.append(((year, month, day, named), path))
+        parsed.append(((year, month, day), named, path))
     parsed.sort()
-
     out = []
-    first_files = 0
-    for index, ((year, month, day, named), path) in enumerate(parsed):
+    for index, (date, named, path) in enumerate(parsed):
         got = read_file(path, fail)
         if got is None:
             continue
-        header, rows = got
-        midnight = named == 0 and index > 0
-        if not midnight:
-            first_files += 1
-        last = index == len(parsed) - 1
+        rows = got[1]
         if not rows:
-            if not last:
+            if index != len(parsed) - 1:
                 fail.add("empty file", f"{path}: no rows, yet a later file follows")
             continue
-        start = rows[0][0]
-        if midnight and start != 0:
-            fail.add("file start", f"{path}: begun at midnight but its first row is {hms(start)}")
-        if not midnight and not (named <= start <= named + FIRST_ROW_SLACK):
-            fail.add("file start", f"{path}: first row {hms(start)} for a file named {hms(named)}")
         for (a, *_), (b, *_) in zip(rows, rows[1:]):
             if b != a + 1:
                 kind = "duplicate second" if b <= a else "hole"
                 fail.add(kind, f"{path}: row {hms(b)} follows {hms(a)}")
-        if not last and rows[-1][0] != 86399:
-            fail.add("file end", f"{path}: ends at {hms(rows[-1][0])}, not 23:59:59, yet a later file follows")
-        for sec, count, retry, power in rows:
-            out.append((local_epoch(year, month, day, sec), count, retry, power, path))
-    if first_files > 1:
-        fail.add("restart", f"{first_files} measurements began (files not named -000000); "
-                            "the run should have been one measurement")
+        out.append(DataFile(path, date, named, rows))
+    return out, len(parsed)
+
+
+def order_files(files, zone, steps):
+    """The files in the measurement's order, each with where it begins: (file,
+    unit second, calendar second, steps taken, continues). A file continues
+    the one before when its first row is the unit second after that file's
+    last, taking the declared steps into account. The first file is one that
+    no other file leads into; each next one is the file that begins earliest
+    after the end of the one before, which is the file that continues it when
+    there is one, and that also picks between the two instants of a repeated
+    hour."""
+    starts = {id(f): [(u, c, j) for c in local_instants(zone, f.date, f.rows[0][0])
+                      for u, j in steps.unit_starts(c)] for f in files}
+    ends = {(u + len(f.rows), id(f)) for f in files for u, _c, _j in starts[id(f)]}
+    led_into = {id(g) for g in files for u, _c, _j in starts[id(g)]
+                if any(e == u and fid != id(g) for e, fid in ends)}
+    left = [f for f in files if starts[id(f)]]
+    placed = []
+    end, taken = None, 0
+    while left:
+        choices = [(u, j, n, c) for n, f in enumerate(left) for u, c, j in starts[id(f)] if j >= taken]
+        if end is None:
+            heads = [x for x in choices if id(left[x[2]]) not in led_into]
+            choices = heads or choices
+        else:
+            choices = [x for x in choices if x[0] > end] or choices
+        if not choices:
+            break
+        u, j, n, c = min(choices)
+        f = left.pop(n)
+        placed.append((f, u, c, j, end is not None and u == end + 1))
+        end, taken = u + len(f.rows) - 1, j
+    return placed, [f for f in files if all(f is not p[0] for p in placed)]
+
+
+def collect_rows(data, zone, steps, fail):
+    """All rows of the run in the measurement's order as (unit second, count,
+    retry, power, file), after the per-file and between-file checks, with
+    how many files began where."""
+    files, nfiles = read_files(data, fail)
+    placed, unplaced = order_files(files, zone, steps)
+    for f in unplaced:
+        fail.add("file start", f"{f.path}: its first row {hms(f.rows[0][0])} names no local time "
+                               "of that day that the declared clock steps leave")
+    out = []
+    begun = collections.Counter()
+    taken = 0
+    prev = None
+    for f, u, c, j, continues in placed:
+        start = f.rows[0][0]
+        if prev is None or not (continues or f.midnight):
+            begun["a start"] += 1
+        if f.midnight and prev is not None:
+            begun["midnight"] += 1
+            if start != 0:
+                fail.add("file start", f"{f.path}: begun at midnight but its first row is {hms(start)}")
+            if next_label(prev.date, prev.rows[-1][0]) != (f.date, start):
+                fail.add("file end", f"{prev.path}: ends at {hms(prev.rows[-1][0])}, not 23:59:59, "
+                                     "yet a later file follows")
+        elif not f.midnight and not (f.named <= start <= f.named + FIRST_ROW_SLACK):
+            fail.add("file start", f"{f.path}: first row {hms(start)} for a file named {hms(f.named)}")
+        if continues and not f.midnight:
+            if j > taken:
+                begun["a clock step"] += 1
+            elif next_label(prev.date, prev.rows[-1][0]) == (f.date, start):
+                fail.add("needless file", f"{f.path}: begins with the label that follows {prev.path}; "
+                                          "no change of local time explains a new file")
+            else:
+                begun["a daylight-saving change"] += 1
+        for at, delta in steps.steps[taken:j]:
+            if u > at + steps.margin:
+                fail.add("clock step", f"{f.path}: the labels took the clock step of {delta:+d} s at "
+                                       f"{stamp(at)} only at {stamp(u)}")
+        # Each row one second after the one before, labelled with the local
+        # time of its second; a hole or a repeated label (reported above)
+        # stands where its label puts it.
+        offset = steps.offset(j)
+        for i, (sec, count, retry, power) in enumerate(f.rows):
+            if i > 0:
+                step = sec - f.rows[i - 1][0]
+                c += step
+                if step == 1 and wall(zone, c) != (f.date, sec):
+                    fail.add("label", f"{f.path}: row {hms(sec)} is not the local time of its second "
+                                      f"({stamp(c)})")
+            out.append((c - offset, count, retry, power, f.path))
+        prev, taken = f, j
+    if begun["a start"] > 1:
+        fail.add("restart", f"{begun['a start']} measurements began (files that do not continue "
+                            "the one before); the run should have been one measurement")
+    if out:
+        for at, delta in steps.steps[taken:]:
+            if at < out[-1][0] - steps.margin:
+                fail.add("clock step", f"the labels never followed the clock step of {delta:+d} s at "
+                                       f"{stamp(at)}")
     # Within a file the seconds were checked above; here where files meet.
     for i in range(1, len(out)):
         if out[i][4] != out[i - 1][4] and out[i][0] != out[i - 1][0] + 1:
             fail.add("between files", f"{out[i][4]}: first second {stamp(out[i][0])} does not follow "
                                       f"{stamp(out[i - 1][0])} of the file before")
-    return [r[:4] for r in out], len(parsed)
+    return [r[:4] for r in out], nfiles, begun
 
 
 def hms(sec):
@@ -187,7 +327,8 @@ def hms(sec):
 
 
 def stamp(epoch):
-    return time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(epoch))
+    # With the zone's name: the autumn hour shows twice.
+    return time.strftime("%Y-%m-%d %H:%M:%S %Z", time.localtime(epoch))
 
 
 def read_sent(path):
@@ -258,10 +399,16 @@ def main():
     ap.add_argument("--tight-faults", help="windows like --faults, taken without the margin")
     ap.add_argument("--margin", type=int, default=30)
     ap.add_argument("--end", type=int, help="unit second at which the program was told to stop")
+    ap.add_argument("--step", nargs=2, type=int, action="append", default=[], metavar=("AT", "DELTA"),
+                    help="the programs' calendar clock was set DELTA seconds on at unit second AT")
     a = ap.parse_args()
 
+    tz = os.environ.get("TZ", "").lstrip(":")
+    if not tz:
+        raise SystemExit("TZ must name the programs' time zone")
+    zone = zoneinfo.ZoneInfo(tz)
     fail = Failures(a.label)
-    rows, nfiles = collect_rows(a.data, fail)
+    rows, nfiles, begun = collect_rows(a.data, zone, Steps(a.step, a.margin), fail)
     sent = read_sent(a.sent)
     windows = WindowIndex(fault_windows(a.faults, sent, a.margin, a.tight_faults))
 
@@ -385,6 +532,7 @@ def main():
         print(f" from {stamp(rows[0][0])} to {stamp(rows[-1][0])}", end="")
     print(f"; {counted} counted rows matched the {len(sent)} frames the unit sent "
           f"({before_first} before the first row, {len(sent) - j} after the last)")
+    print(f"[{a.label}] files begun at " + ", ".join(f"{what} x{n}" for what, n in sorted(begun.items())))
     print(f"[{a.label}] row second minus unit second: "
           + ", ".join(f"{k:+d}s x{v}" for k, v in sorted(lags.items())))
     if merges:
