@@ -84,6 +84,14 @@ in_folder() {
   (cd "$1" && shift && "$@")
 }
 
+# ctest in a build folder; a failed run repeats its failures at its end.
+ctest_in() {
+  local build="$1"
+  shift
+  in_folder "$build" ctest -j2 --output-on-failure "$@" ||
+    { python3 "$here/scripts/ctest-failures.py" "$build"; return 1; }
+}
+
 # The regular expression that picks the discovered tests of the given
 # programs by their suites (a suite belongs to one program; the names are
 # escaped). Suites keep it short however many tests there are.
@@ -105,7 +113,7 @@ tests_of() {
 run_address() {
   step "address: configure" configure "$asan_build" address || return 1
   step "address: build" build "$asan_build" || return 1
-  step "address: ctest" in_folder "$asan_build" ctest -j2 --output-on-failure -E "$asan_skipped"
+  step "address: ctest" ctest_in "$asan_build" -E "$asan_skipped"
 }
 
 run_thread() {
@@ -113,7 +121,7 @@ run_thread() {
   step "thread: configure" configure "$tsan_build" thread || return 1
   step "thread: build" build "$tsan_build" "${tsan_targets[@]}" || return 1
   regex="$(tests_of "$tsan_build" "${tsan_programs[@]}")" || return 1
-  step "thread: ctest" in_folder "$tsan_build" ctest -j2 --output-on-failure -R "$regex"
+  step "thread: ctest" ctest_in "$tsan_build" -R "$regex"
 }
 
 status=0

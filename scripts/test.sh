@@ -16,7 +16,9 @@ timed() {
 
 timed install-deps "$here/scripts/install-deps.sh"
 timed build "$here/scripts/build.sh"
-timed ctest bash -c 'cd "$1" && ctest -j2 --output-on-failure' _ "$build"
+# A failed run repeats its failures at the end, where a shortened log keeps them.
+timed ctest bash -c 'cd "$1" && ctest -j2 --output-on-failure || { python3 "$2" "$1"; exit 1; }' \
+  _ "$build" "$here/scripts/ctest-failures.py"
 # The Debian package as a user meets it: contents, desktop entry, udev rule,
 # service unit, and the programs run from an unpacked copy.
 timed check-package env VELRIX_BUILD_DIR="$build" "$here/scripts/check-package.sh"

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -52,6 +53,45 @@ SharedClock::SharedClock(const std::string& start, int scale, std::int64_t ancho
   ClockSeconds startSeconds = 0;
   EXPECT_TRUE(ParseLocalTime(start, SystemClock(), &startSeconds)) << start;
   clock_ = std::make_unique<ScaledClock>(startSeconds * 1000, scale, anchor_);
+}
+
+struct MachineStalls::Impl {
+  // A hold-up shorter than this is a scheduler's ordinary delay, well inside
+  // a clock second at the scales the cases use.
+  static constexpr std::chrono::milliseconds kThreshold{10};
+  static constexpr std::chrono::milliseconds kNap{2};
+  std::atomic<bool> stop{false};
+  std::atomic<std::int64_t> lateMs{0};
+  std::atomic<int> stalls{0};
+  std::thread watcher;
+
+  void Watch() {
+    auto before = std::chrono::steady_clock::now();
+    while (!stop.load()) {
+      std::this_thread::sleep_for(kNap);
+      const auto now = std::chrono::steady_clock::now();
+      const auto late = std::chrono::duration_cast<std::chrono::milliseconds>(now - before) - kNap;
+      if (late > kThreshold) {
+        lateMs.fetch_add(late.count());
+        stalls.fetch_add(1);
+      }
+      before = now;
+    }
+  }
+};
+
+MachineStalls::MachineStalls() : impl_(std::make_unique<Impl>()) {
+  impl_->watcher = std::thread([this] { impl_->Watch(); });
+}
+
+MachineStalls::~MachineStalls() {
+  impl_->stop.store(true);
+  impl_->watcher.join();
+}
+
+int MachineStalls::ClockSecondsLost(int scale) const {
+  const std::int64_t lateClockMs = impl_->lateMs.load() * scale;
+  return static_cast<int>((lateClockMs + 999) / 1000) + 2 * impl_->stalls.load();
 }
 
 std::vector<std::string> SharedClock::Args() const {

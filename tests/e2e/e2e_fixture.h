@@ -59,6 +59,28 @@ class SharedClock {
   std::unique_ptr<ScaledClock> clock_;
 };
 
+// Watches, while it lives, how long this machine fails to run a thread that
+// only sleeps 2 ms at a time. On an accelerated clock such a hold-up of a few
+// tens of milliseconds is clock seconds in which the program under test,
+// held up alike, reads a frame late: the link counts the second missing and
+// lets the late frame fall. The cases that run for a clock hour allow for
+// what the machine itself lost, so a loaded machine does not fail them and a
+// quiet one keeps their limits tight.
+class MachineStalls {
+ public:
+  MachineStalls();
+  ~MachineStalls();
+  MachineStalls(const MachineStalls&) = delete;
+  MachineStalls& operator=(const MachineStalls&) = delete;
+  // Clock seconds at this scale in which a frame may have been read late so
+  // far: the hold-ups' length and one second on each side of every hold-up.
+  int ClockSecondsLost(int scale) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // Clock seconds of a UTC calendar time.
 ClockSeconds At(int year, int month, int day, int hour, int minute, int second);
 
