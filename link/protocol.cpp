@@ -13,6 +13,14 @@ constexpr char kResponseNgTrace[] = "[%02x-%02x]rc=%d レスポンスNG";
 constexpr char kStatusReadTrace[] = "DO設定リード／DIリード OK( %02x )";
 constexpr char kReceiveFailedTrace[] = "謎側受信タイムアウト cmd=%02x";
 constexpr char kSendErrorTrace[] = "Send Error [%d(%x)]";
+// Where seconds are marked missing or frames let fall: what a long run's
+// record needs to tell a late frame from a lost one afterwards.
+// Seconds are those of the calendar clock, as the unit's log has them.
+constexpr char kGapTrace[] = "gap: %d missing second(s) before %lld (%s)";
+constexpr char kStaleFrameTrace[] = "count frame read at %lld lay queued behind a gap: "
+                                    "dropped with what is queued behind it";
+constexpr char kEarlyFrameTrace[] = "count frame read at %lld is more than a second early: "
+                                    "dropped";
 
 // Result codes of the response trace: a code byte that was not expected, and
 // a frame that cannot fit the frame buffer.
@@ -38,6 +46,16 @@ constexpr std::uint8_t kStatusChargingOff = 0x01;
 constexpr std::uint8_t kStatusBatteryOff = 0x02;
 constexpr std::uint8_t kStatusBatteryLow = 0x10;
 constexpr std::uint8_t kStatusSolarReached = 0x20;
+
+const char* FormName(GapCheckForm form) {
+  switch (form) {
+    case GapCheckForm::CountFrame: return "count frame";
+    case GapCheckForm::Timeout: return "read time-out";
+    case GapCheckForm::ReadFailure: return "read failure";
+    case GapCheckForm::MainLoop: return "main loop";
+  }
+  return "?";
+}
 
 // The retry settings say the command (or run of missing seconds) has had
 // enough tries.
@@ -137,6 +155,7 @@ int GapCheck(UnitLinkState& s, ClockSeconds now, ClockSeconds wallNow, GapCheckF
   if (deficit > 0) {
     inserted = static_cast<int>(std::min<ClockSeconds>(deficit, kMaxMissingRun));
     StoreSample(s, 0.0, 1, static_cast<std::uint32_t>(inserted));
+    TraceF(kGapTrace, inserted, static_cast<long long>(wallNow), FormName(form));
     const int missing = s.consecutiveMissing.fetch_add(inserted) + inserted;
     RaiseToMax(s.maxRetryCount, missing);
     if ((form == GapCheckForm::CountFrame || form == GapCheckForm::Timeout) &&
@@ -161,12 +180,17 @@ FrameOutcome HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t
       s.collectStart.store(now);
       s.lastFrameTime.store(now);
     }
+    // Seconds already given up as missing since the last frame: a read
+    // time-out ran out while the frames were held up on the computer's side
+    // (a stalled program or driver) and now come all at once.
+    const bool afterGap = s.consecutiveMissing.load() > 0;
     const int inserted = GapCheck(s, now, clock.Now(), GapCheckForm::CountFrame);
-    if (inserted > 0 && backlogQueued) {
+    if ((inserted > 0 || afterGap) && backlogQueued) {
       // Queued behind a gap: sent while this program could not read. Its
       // second is unknown; counting starts again from the next frame.
       s.resyncWanted.store(1);
       outcome = FrameOutcome::Stale;
+      TraceF(kStaleFrameTrace, static_cast<long long>(clock.Now()));
     } else if (now - s.collectStart.load() >= s.storedSamples.load() - 1) {
       // A unit whose clock runs ahead would push the samples past the wall
       // clock; a frame more than one second early is dropped.
@@ -176,6 +200,7 @@ FrameOutcome HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t
       outcome = FrameOutcome::Stored;
     } else {
       outcome = FrameOutcome::Early;
+      TraceF(kEarlyFrameTrace, static_cast<long long>(clock.Now()));
     }
     if (s.measuring.load() == 0) s.collecting.store(0);
   } else if (s.measuring.load() == 1) {

@@ -161,8 +161,9 @@ enum class FrameOutcome {
 };
 
 // A complete count frame 0x50, 2, low, high. backlogQueued: more bytes wait
-// on the port behind it, so a gap found now means the frames arrived while
-// the program was stopped (a suspended or paused computer) and lay queued;
+// on the port behind it, so a gap found now, or given up as missing since the
+// last frame, means the frames arrived while the program could not read (a
+// suspended or paused computer, a stalled program or driver) and lay queued;
 // they are not the seconds they would be stored as.
 FrameOutcome HandleCountFrame(UnitLinkState& s, const Clock& clock, std::uint8_t low,
                               std::uint8_t high, bool backlogQueued = false);

@@ -77,7 +77,11 @@ void TakeSample(MeasurementContext& ctx, double count, std::uint8_t missing, std
   run.currentMissing = missing;
   run.currentPower = power;
   SecondSlot& slot = history.slots[SlotOf(history.sampleCount)];
-  slot.missing = missing;
+  // A merged second is missing only when both its samples are: a count
+  // merged with a missing second is a counted second, not a missing row
+  // that carries a count.
+  const bool merging = run.mergeState == MergeState::Merging;
+  slot.missing = merging && slot.missing == 0 ? 0 : missing;
   slot.power = power;
   switch (run.mergeState) {
     case MergeState::Idle:

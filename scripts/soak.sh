@@ -99,8 +99,11 @@ done
 launch() {
   local p=$1
   shift
+  # The link's trace (gaps marked missing, frames let fall, restarts) tells
+  # afterwards why a second was lost.
   local env_common=(env -i PATH=/usr/bin:/bin TZ="$TZ" LANG=C.UTF-8 HOME="$scratch/$p/home"
-                    XDG_RUNTIME_DIR="$scratch/$p/runtime" XDG_CONFIG_HOME="$scratch/$p/home/.config")
+                    XDG_RUNTIME_DIR="$scratch/$p/runtime" XDG_CONFIG_HOME="$scratch/$p/home/.config"
+                    VELRIX_TRACE="$scratch/$p/link.trace")
   if [ "$p" = app ]; then
     "${env_common[@]}" QT_QPA_PLATFORM=offscreen "$velrix" --program-folder "$scratch/$p/program" "$@" \
       >>"$scratch/$p/program.log" 2>&1 &

@@ -217,6 +217,16 @@ TEST(CountFrame, AFrameQueuedBehindAGapGoesWithTheBacklogAndAClockStepIsNoGap) {
   EXPECT_EQ(s.ringWrite.load(), 4u);  // two counts, the run, the count
   EXPECT_EQ(s.sampleRing[3].count.load(), 4.0);
   EXPECT_EQ(s.sampleRing[3].firstSecond.load(), 601u);
+  // Held up on this side past a read time-out, which gave the seconds up:
+  // the frames that then come at once are the backlog too. A frame that
+  // comes alone after the time-out ends a silence of the unit and is the
+  // sample of its second.
+  for (const bool queued : {true, false}) {
+    clock.Advance(40);
+    EXPECT_GT(GapCheck(s, clock.ElapsedSeconds(), clock.Now(), GapCheckForm::Timeout), 0);
+    EXPECT_EQ(HandleCountFrame(s, clock, 5, 0, queued),
+              queued ? FrameOutcome::Stale : FrameOutcome::Stored);
+  }
 }
 
 TEST(CountFrame, AFrameAfterTheMeasurementEndedIsStoredAndEndsCollection) {

@@ -272,6 +272,25 @@ TEST_F(MeasureTest, ArmedMergeSumsTheNextTwoSamplesIntoOneSecond) {
   EXPECT_EQ(history.sampleCount, 2);
   EXPECT_EQ(history.slots[1].count, 7.0);
   EXPECT_EQ(run.mergeState, MergeState::Idle);
+  // A merge that meets a missing second, either way round, is a counted
+  // second; only two missing samples make a missing one.
+  for (const bool missingFirst : {false, true}) {
+    run.mergeState = MergeState::Armed;
+    if (missingFirst) PushMissingRun(1);
+    Push(5.0);
+    if (!missingFirst) PushMissingRun(1);
+    Tick();
+    Tick();
+    const SecondSlot& merged = history.slots[history.sampleCount - 1];
+    EXPECT_EQ(merged.count, 5.0) << missingFirst;
+    EXPECT_EQ(merged.missing, 0) << missingFirst;
+  }
+  run.mergeState = MergeState::Armed;
+  PushMissingRun(2);
+  Tick();
+  Tick();
+  EXPECT_EQ(history.sampleCount, 5);
+  EXPECT_EQ(history.slots[4].missing, 1);
 }
 
 TEST_F(MeasureTest, NothingIsFilledUntil7200BehindTicksThenEachBehindTickFills) {
