@@ -59,13 +59,11 @@ class SharedClock {
   std::unique_ptr<ScaledClock> clock_;
 };
 
-// Watches, while it lives, how long this machine fails to run a thread that
-// only sleeps 2 ms at a time. On an accelerated clock such a hold-up of a few
-// tens of milliseconds is clock seconds in which the program under test,
-// held up alike, reads a frame late: the link counts the second missing and
-// lets the late frame fall. The cases that run for a clock hour allow for
-// what the machine itself lost, so a loaded machine does not fail them and a
-// quiet one keeps their limits tight.
+// Watches, while it lives, how long the machine fails to run a thread that
+// sleeps 2 ms at a time. At 40x a hold-up of 25 ms is a clock second in which
+// the program under test, held up alike, reads a frame late and counts the
+// second missing: the long cases allow for that much, so a loaded machine
+// does not fail them and a quiet one keeps their limits tight.
 class MachineStalls {
  public:
   MachineStalls();
