@@ -270,7 +270,15 @@ Reply ReceiveReply(LinkContext& ctx, std::uint8_t awaitedCode) {
         frame[1] = byte;
         used = 2;
         // Judged by the awaited code: the acknowledgements carry no data.
+        // Neither of them begins with the count frame's code, so a count
+        // frame the unit sent just before one is read whole and stored and
+        // the wait goes on: taken for a wrong reply, its count would be lost
+        // and its data bytes read as stray codes.
         if (awaitedCode == kCodeSetBuzzer || awaitedCode == kCodeSetPowerPaths) {
+          if (code != awaitedCode && length == kCountFrameLength) {
+            parse = Parse::Data;
+            break;
+          }
           return length != 0 ? Failure(s) : Reply{};
         }
         if (awaitedCode == kCodeStartCount && length == kStartCountLongLength) return {};

@@ -75,13 +75,25 @@ TEST_F(ReceiveReplyTest, ACountFrameEndsTheWaitForOne) {
   EXPECT_EQ(s.sampleRing[0].count.load(), 6.0);
 }
 
-TEST_F(ReceiveReplyTest, ACountFrameWhileAnAcknowledgementIsAwaitedIsAWrongReply) {
+// Its count is stored and the acknowledgement after it still taken; one
+// that carries data is still a wrong reply.
+TEST_F(ReceiveReplyTest, ACountFrameWhileAnAcknowledgementIsAwaitedIsStored) {
   s.measuring = 1;
   s.collecting = 1;
-  unit.Send({0x50, 0x02, 0x05, 0x00});
-  ReceiveReply(ctx, kCodeSetBuzzer);
-  EXPECT_EQ(s.responseError.load(), 1);
-  EXPECT_EQ(s.storedSamples.load(), 0);
+  for (const std::uint8_t ack : {kCodeSetBuzzer, kCodeSetPowerPaths}) {
+    SCOPED_TRACE(static_cast<int>(ack));
+    const int before = s.storedSamples.load();
+    unit.Send({0x50, 0x02, 0x67, 0x1E, ack, 0x00});
+    ReceiveReply(ctx, ack);
+    EXPECT_EQ(s.responseError.load(), 0);
+    ASSERT_EQ(s.storedSamples.load(), before + 1);
+    EXPECT_EQ(s.sampleRing[before].count.load(), 7783.0);
+    clock.Advance(1);
+    unit.Send({ack, 0x01, 0x00});
+    ReceiveReply(ctx, ack);
+    EXPECT_EQ(s.responseError.load(), 1);
+    s.responseError = 0;
+  }
 }
 
 TEST_F(ReceiveReplyTest, ABuzzerEchoThatDiffersFailsAfterTheReadTimeOut) {
