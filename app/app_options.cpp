@@ -25,12 +25,7 @@ bool ParseAppOptions(const std::vector<std::string>& args, AppOptions* options,
     const bool hasValue = i + 1 < args.size();
     if (TakeClockOption(args, &i, &options->clock, error)) {
       if (!error->empty()) return false;
-    } else if (arg == "--simulate") {
-      options->simulate = true;
-    } else if (arg == "--program-folder" && hasValue) {
-      options->programFolder = args[++i];
-    } else if (arg == "--port" && hasValue) {
-      options->port = args[++i];
+    } else if (TakeStationOption(args, &i, options)) {
     } else if (arg == "--screenshot" && hasValue) {
       options->screenshot = args[++i];
     } else if (arg == "--screenshot-after-ms" && hasValue) {
@@ -40,11 +35,7 @@ bool ParseAppOptions(const std::vector<std::string>& args, AppOptions* options,
       return false;
     }
   }
-  if (options->simulate && !options->port.empty()) {
-    *error = "--simulate and --port name two different units; give one of them";
-    return false;
-  }
-  return true;
+  return CheckStationOptions(*options, error);
 }
 
 }  // namespace velrix

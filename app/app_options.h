@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "measure/station.h"
 #include "platform/scaled_clock.h"
 
 namespace velrix {
@@ -13,11 +14,9 @@ inline constexpr char kAppProgramName[] = "velrix";
 // What --help prints, and a bad argument on standard error.
 extern const char kAppUsage[];
 
-struct AppOptions {
-  std::string programFolder;  // --program-folder DIR; empty until the default is chosen,
-                              // then ends with '/'
-  std::string port;           // --port DEVICE: the unit's serial device
-  bool simulate = false;      // --simulate: run on the in-process simulated unit
+// The station's (--program-folder DIR, empty until the default is chosen;
+// --port DEVICE; --simulate), and the application's own.
+struct AppOptions : StationOptions {
   std::string screenshot;     // --screenshot FILE: write the window to a PNG after a while, then close
   int screenshotAfterMs = 0;
   // The accelerated clock of tests and soak runs (--clock-start, --time-scale,

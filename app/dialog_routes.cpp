@@ -4,7 +4,7 @@
 
 #include "app/command_ids.h"
 #include "app/logo.h"
-#include "display/keyhelp/key_help_dialog.h"
+#include "display/ui/key_help_dialog.h"
 #include "display/ui/settings_dialogs.h"
 #include "link/ui/link_dialogs.h"
 #include "measure/ui/warning_dialog.h"

@@ -54,7 +54,7 @@ int CTenvoApp::Run(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon(QPixmap::fromImage(VelrixLogo())));
 
   clock_ = MakeScaledClock(options.clock, &error);
-  auto* view = new CTenvoView(*link_, options, nullptr, clock_.get());
+  auto* view = new CTenvoView(options, nullptr, clock_.get());
   CMainFrame frame(view);
 
   const int signalFd = StopSignalDescriptor();

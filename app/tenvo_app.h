@@ -1,6 +1,6 @@
 #pragma once
 // CTenvoApp: the program's entry. It allows one running copy, builds the
-// document, the view and the frame, and turns SIGTERM and SIGINT into the
+// document, the view (which builds the station) and the frame, and turns SIGTERM and SIGINT into the
 // same close the window's button gives, so a measurement is finished either
 // way.
 
@@ -8,7 +8,6 @@
 
 #include "app/app_options.h"
 #include "app/tenvo_doc.h"
-#include "link/unit_link_state.h"
 #include "platform/scaled_clock.h"
 
 namespace velrix {
@@ -24,9 +23,6 @@ class CTenvoApp {
 
  private:
   CTenvoDoc doc_;
-  // The one record the link threads share with the view, alive as long as
-  // the program.
-  std::unique_ptr<UnitLinkState> link_ = std::make_unique<UnitLinkState>();
   // The accelerated clock when the command line asks for one; it outlives
   // the view and the link threads that read it.
   std::unique_ptr<ScaledClock> clock_;

@@ -9,13 +9,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "app/command_ids.h"
 #include "app/dialog_routes.h"
 #include "app/logo.h"
 #include "app/main_frame.h"
-#include "datafile/working_copy.h"
+#include "datafile/data_file_format.h"
 #include "display/panel_text.h"
 #include "display/trend_picture.h"
 #include "display/ui/power_help.h"
@@ -23,15 +22,11 @@
 #include "display/ui/trend_painter.h"
 #include "link/port_names.h"
 #include "platform/c_format.h"
-#include "platform/scaled_clock.h"
-#include "platform/system_info.h"
-#include "settings/settings_files.h"
-#include "sim/sim_unit.h"
 
 namespace velrix {
 namespace {
 
-constexpr int kCycleTimerMs = 500;
+constexpr char kSimulatedUnitFailed[] = "模擬ユニットを開始できません: ";
 
 // The whole-window fill of every paint: a rectangle well past the view.
 constexpr int kClearRight = 2028;
@@ -58,17 +53,6 @@ constexpr ButtonPlace kPowerButtonPlaces[] = {
     {kButtonChargingOff, "OFF", 244, 635, 276, 655, true},
 };
 
-// The simulated unit of --simulate: a quiet background with Poisson counts,
-// about 0.1 μSv/h on the shipped table.
-sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
-  sim::SimConfig config;
-  config.clock = clock;
-  config.counts.kind = sim::CountSource::Kind::Random;
-  config.counts.mean = 0.1;
-  config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
-  return config;
-}
-
 // Start-up is timed to the window's first paint: with VELRIX_FIRST_PAINT_STAMP
 // set, that paint prints the monotonic clock's seconds on standard error, for
 // a caller that read the same clock before starting the program.
@@ -82,17 +66,12 @@ void StampFirstPaint() {
 
 }  // namespace
 
-CTenvoView::CTenvoView(UnitLinkState& link, const AppOptions& options, UserMessages* messages,
-                       const Clock* clock)
-    : link_(link),
-      options_(options),
-      clock_(clock != nullptr ? *clock : DefaultClock()),
-      ownMessages_(messages == nullptr ? std::make_unique<QtUserMessages>(this) : nullptr),
-      messages_(messages != nullptr ? messages : ownMessages_.get()),
-      doseTable_(std::make_unique<DoseTable>()),
-      history_(std::make_unique<LiveHistory>()),
+CTenvoView::CTenvoView(const AppOptions& options, UserMessages* messages, const Clock* clock)
+    : ownMessages_(messages == nullptr ? std::make_unique<QtUserMessages>(this) : nullptr),
+      station_(BuildStation(options, messages != nullptr ? *messages : *ownMessages_,
+                            clock != nullptr ? *clock : DefaultClock())),
       fileHistory_(std::make_unique<FileHistory>()),
-      ctx_{run_, *history_, values_, link_, settings_, *doseTable_, writer_, clock_, *messages_, *this},
+      ctx_{*station_, *this},
       canvas_(QSize(kViewWidth, kViewHeight), QImage::Format_RGB32) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
@@ -106,18 +85,12 @@ void CTenvoView::StartUp() {
   // Fonts, palette and fixed tools for the life of the program.
   tools_ = CreateDisplayTools();
 
-  // Program folder, base and data folder, then the settings and the table.
-  // The window is not up yet: what start-up reports stands alone.
-  MessagesOver standalone(*messages_, nullptr);
-  SetDefaultFolders(settings_, options_.programFolder, DocumentsFolder());
-  LoadSettingsAtStartup(settings_, link_, MachineName(), standalone);
-  LoadDoseTable(*doseTable_, settings_.programFolder, standalone);
-  run_.shownVersion = kDataFileVersion;
-
-  // Rows that a crashed or killed copy wrote but never committed reach their
-  // dated file before anything can truncate the working copy; what a power
-  // cut tore off its end is told.
-  RecoverWorkingCopyAtStart(WorkingCopyPath(settings_.programFolder), standalone);
+  // Program folder, base and data folder, then the settings and the table,
+  // then the rows a crashed or killed copy left uncommitted. The window is
+  // not up yet: what start-up reports stands alone.
+  LoadStationSettings(*station_);
+  station_->run.shownVersion = kDataFileVersion;
+  RecoverUncommittedRows(*station_);
 
   // The hidden pop-ups: the trend cursor's read-out, its line and a third
   // of their kind, and the power squares' help.
@@ -138,27 +111,17 @@ void CTenvoView::StartUp() {
 
   // Last, the link: the simulated unit first when asked for, then the
   // supervisor that finds the unit and starts the communication thread.
-  // An accelerated clock paces the simulated unit and the link's pauses too.
-  const auto* scaled = dynamic_cast<const ScaledClock*>(&clock_);
-  if (options_.simulate) {
-    simUnit_ = std::make_unique<sim::SimUnit>(SimulatedUnitConfig(scaled));
-    std::string error;
-    if (simUnit_->Start(&error)) {
-      linkConfig_.overridePort = simUnit_->DevicePath();
-    } else {
-      standalone.Show("システム異常", "模擬ユニットを開始できません: " + error);
-    }
-  } else {
-    linkConfig_.overridePort = options_.port;
+  const LinkStart started = StartStationLink(*station_);
+  if (!started.unitStarted) {
+    MessagesOver(station_->messages, nullptr)
+        .Show(kSystemErrorTitle, kSimulatedUnitFailed + started.unitError);
   }
-  linkConfig_.clock = &clock_;
-  linkConfig_.timeScale = scaled != nullptr ? scaled->Scale() : 1;
-  supervisor_ = std::make_unique<LinkSupervisor>(link_, linkConfig_);
-  StartLinkThreads(*supervisor_);
   // What keeps publishing from starting is shown on standard error as well:
   // it is a fault of the station's own file, not of the connection.
-  const std::string problems = publishers_.Start(
-      settings_.programFolder, {&link_, supervisor_.get(), settings_.comment.unitNumber});
+  const std::string problems =
+      publishers_.Start(station_->settings.programFolder,
+                        {&station_->link, station_->supervisor.get(),
+                         station_->settings.comment.unitNumber});
   if (!problems.empty()) {
     Trace(problems);
     std::fprintf(stderr, "velrix: %s\n", problems.c_str());
@@ -175,8 +138,7 @@ void CTenvoView::ShutDown() {
   publishers_.Stop();
   keepAwake_.Follow(false);
   sound_.Stop();
-  if (supervisor_) supervisor_->Stop();
-  if (simUnit_) simUnit_->Stop();
+  StopStationLink(*station_);
 }
 
 QPushButton* CTenvoView::Button(int id) const {
@@ -222,8 +184,8 @@ void CTenvoView::FirstPaint() {
   cycleTimer_->setTimerType(Qt::PreciseTimer);
   connect(cycleTimer_, &QTimer::timeout, this, [this] { CycleTick(ctx_); });
   // Two ticks to the clock's second, also when an accelerated clock runs.
-  const auto* scaled = dynamic_cast<const ScaledClock*>(&clock_);
-  cycleTimer_->start(std::max(1, kCycleTimerMs / (scaled != nullptr ? scaled->Scale() : 1)));
+  const int periodMs = static_cast<int>(kCyclePeriod.count());
+  cycleTimer_->start(std::max(1, periodMs / station_->linkConfig.timeScale));
   CreateButtons();
 }
 
@@ -260,32 +222,28 @@ void CTenvoView::DrawEverythingLocked() {
 }
 
 void CTenvoView::DrawPanelLocked(QPainter& p) {
-  EvaluateWarnings(warningState_, values_, settings_.warning, *doseTable_, link_, sound_,
-                   WarningSoundPath(settings_.programFolder));
+  Station& s = *station_;
+  EvaluateWarnings(warningState_, s.values, s.settings.warning, s.doseTable, s.link, sound_,
+                   WarningSoundPath(s.settings.programFolder));
 
   PanelInputs in;
-  in.values = values_;
-  in.units = settings_.displayUnits;
-  in.table = doseTable_.get();
+  in.values = s.values;
+  in.units = s.settings.displayUnits;
+  in.table = &s.doseTable;
   in.warnings = PanelWarningsFrom(warningState_);
-  in.measuring = link_.measuring.load();
-  in.stoppedMark = run_.stoppedMark;
-  in.stopTime = run_.stopTime;
-  in.now = clock_.Now();
-  in.elapsedSeconds = history_->elapsedSeconds;
-  in.clock = &clock_;
-  in.linkStatus = link_.linkStatus.load();
-  in.portName = PortName(linkConfig_, link_.openedPort.load());
-  in.maxRetryCount = link_.maxRetryCount.load();
-  in.lastRetryTime = link_.lastRetryTime.load();
-  in.batteryLow = link_.batteryLow.load();
-  in.solarReached = link_.solarReached.load();
+  in.stoppedMark = s.run.stoppedMark;
+  in.stopTime = s.run.stopTime;
+  in.now = s.clock.Now();
+  in.elapsedSeconds = s.history.elapsedSeconds;
+  in.clock = &s.clock;
+  ReadLinkInputs(in, s.link);
+  in.portName = PortName(s.linkConfig, s.link.openedPort.load());
   const PanelResult result = DrawPanel(p, tools_, in);
   lastPanel_ = result;
 
   // A power command cannot reach a unit that is not answering.
-  if (result.linkFailedShown) link_.powerCommandState.store(0);
-  EvaluatePowerEvents(powerPanel_, settings_.power, link_, clock_, *this);
+  if (result.linkFailedShown) s.link.powerCommandState.store(0);
+  EvaluatePowerEvents(powerPanel_, s.settings.power, s.link, s.clock, *this);
 
   if (startButton_ != nullptr) {
     startButton_->SetMark(result.mark == RunMark::Run ? RunMark::Run : RunMark::None);
@@ -294,13 +252,14 @@ void CTenvoView::DrawPanelLocked(QPainter& p) {
 }
 
 void CTenvoView::DrawTrendLocked(QPainter& p) {
+  const Station& s = *station_;
   TrendInputs in =
       fileMode_ == 1
-          ? FileTrendInputs(*fileHistory_, settings_.trend, *doseTable_, clock_, cursorShown_)
-          : LiveTrendInputs(*history_, settings_.trend, *doseTable_, writer_.firstRowTime, clock_,
-                            link_.measuring.load(), cursorShown_);
-  if (fileMode_ == 0) in.changes = LiveDatingChanges(writer_.files);
-  in.measuring = link_.measuring.load();
+          ? FileTrendInputs(*fileHistory_, s.settings.trend, s.doseTable, s.clock, cursorShown_)
+          : LiveTrendInputs(s.history, s.settings.trend, s.doseTable, s.writer.firstRowTime,
+                            s.clock, s.link.measuring.load(), cursorShown_);
+  if (fileMode_ == 0) in.changes = LiveDatingChanges(s.writer.files);
+  in.measuring = s.link.measuring.load();
   lastWindow_ = DrawTrend(p, tools_, in);
 }
 
@@ -336,12 +295,12 @@ void CTenvoView::PostRefresh() {
 
 void CTenvoView::RefreshRequest() {
   MeasurementChecks(ctx_);
-  keepAwake_.Follow(link_.measuring.load() == 1);
+  keepAwake_.Follow(station_->link.measuring.load() == 1);
   if (busy_) return;
   // Redraw only when a second was completed or the clock moved on; the graph
   // only for a new second of the live measurement.
-  const int sampleCount = history_->sampleCount;
-  const ClockSeconds now = clock_.Now();
+  const int sampleCount = station_->history.sampleCount;
+  const ClockSeconds now = station_->clock.Now();
   if (sampleCount != lastSampleCount_ || now != lastClockSecond_) {
     busy_ = true;
     {
@@ -425,7 +384,7 @@ void CTenvoView::ShowPowerPopup(const std::string& text) {
 }
 
 bool CTenvoView::ConfirmComment() {
-  return RunCommentCheckRoute(this, settings_, *messages_);
+  return RunCommentCheckRoute(this, station_->settings, station_->messages);
 }
 
 void CTenvoView::OnButton(int id) {
@@ -438,7 +397,7 @@ void CTenvoView::OnButton(int id) {
       RedrawPanel();
       break;
     default:
-      RunPowerCommand(id, powerPanel_, link_, *this);
+      RunPowerCommand(id, powerPanel_, station_->link, *this);
       break;
   }
 }
@@ -464,8 +423,8 @@ void CTenvoView::OnCommand(int id) {
     default:
       break;
   }
-  DialogRoute route{this, settings_, link_, *messages_, [this] { RedrawPanel(); },
-                    [this] { RedrawTrend(); }};
+  DialogRoute route{this, station_->settings, station_->link, station_->messages,
+                    [this] { RedrawPanel(); }, [this] { RedrawTrend(); }};
   RunDialogCommand(id, route);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // CTenvoView: the one view of the program. It owns every piece of
-// measurement, display, file and settings state for the life of the program,
-// runs the start-up, the 500 ms cycle timer and the refresh, draws the panel
-// and the trend graph under the draw lock, and routes the commands.
+// measurement, display, file and settings state for the life of the program
+// (the measurement's through its station), runs the start-up, the 500 ms
+// cycle timer and the refresh, draws the panel and the trend graph under the
+// draw lock, and routes the commands.
 //
 // All drawing goes to an off-screen canvas of the view's size and reaches the
 // screen through paintEvent, so code outside a paint (the refresh, the start
@@ -19,47 +20,35 @@
 #include "app/app_options.h"
 #include "app/qt_messages.h"
 #include "app/qt_warning_sound.h"
-#include "datafile/data_file_writer.h"
 #include "datafile/file_history.h"
 #include "datafile/file_selection.h"
 #include "display/cursor_readout.h"
 #include "display/trend_navigation.h"
+#include "display/trend_window.h"
 #include "display/ui/display_tools.h"
 #include "display/ui/panel_painter.h"
 #include "display/ui/trend_info.h"
-#include "display/trend_window.h"
 #include "link/power_events.h"
-#include "link/unit_link_state.h"
-#include "link/usb_comm.h"
-#include "link/usb_comm_kanshi.h"
-#include "measure/derived_values.h"
-#include "measure/dose_table.h"
-#include "measure/live_history.h"
 #include "measure/keep_awake.h"
 #include "measure/measurement.h"
-#include "measure/measurement_run.h"
+#include "measure/station.h"
 #include "measure/warnings.h"
 #include "platform/trace.h"
 #include "publish/station_publishers.h"
-#include "settings/settings.h"
 
 class QPushButton;
 
 namespace velrix {
 
-namespace sim {
-class SimUnit;
-}
 class CDlg_pow_help;
-
 
 class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   Q_OBJECT
  public:
   // messages and clock may be replaced by tests; nullptr = message boxes and
   // the system clock.
-  CTenvoView(UnitLinkState& link, const AppOptions& options, UserMessages* messages = nullptr,
-             const Clock* clock = nullptr);
+  explicit CTenvoView(const AppOptions& options, UserMessages* messages = nullptr,
+                      const Clock* clock = nullptr);
   ~CTenvoView() override;
 
   void OnCommand(int id);
@@ -104,14 +93,14 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
 
   // For the screenshot tool and the tests.
   const QImage& Canvas() const { return canvas_; }
-  MeasurementContext& Context() { return ctx_; }
-  Settings& SettingsRecord() { return settings_; }
-  UnitLinkState& Link() { return link_; }
-  const WarningState& Warnings() const { return warningState_; }
+  Station& StationRecord() { return *station_; }
+  // The same station, kept for as long as the caller holds it: a test looks
+  // at what the window left in it after the window is gone.
+  std::shared_ptr<Station> SharedStation() const { return station_; }
+  Settings& SettingsRecord() { return station_->settings; }
   bool PopupAllowed() const { return popupAllowed_ == 1; }
   QPushButton* Button(int id) const;
   bool CycleTimerRunning() const { return cycleTimer_ != nullptr && cycleTimer_->isActive(); }
-  UserMessages& Messages() { return *messages_; }
   // Draws panel, graph and logo into the canvas now, as a paint would.
   void RenderCanvas();
 
@@ -133,7 +122,6 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   void OnButton(int id);
   bool ProbesStillShowing() const;
   void OcclusionCheck();
-  bool RunSettingsDialog(int id);
   void RefreshRequest();
   void Navigate(TrendAction action);
   void OpenFiles();
@@ -141,21 +129,14 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   CursorDetails DetailsOfSecond(long long second) const;
   ReaderEnv Reader();
 
-  UnitLinkState& link_;
-  AppOptions options_;
-  const Clock& clock_;
+  // Message boxes over the window, unless the caller gives a sink; made
+  // before the station, which reports through them.
   std::unique_ptr<QtUserMessages> ownMessages_;
-  UserMessages* messages_;
+  std::shared_ptr<Station> station_;
   QtWarningSound sound_;
 
   DisplayTools tools_;
-  Settings settings_;
-  std::unique_ptr<DoseTable> doseTable_;
-  MeasurementRun run_;
-  std::unique_ptr<LiveHistory> history_;
   std::unique_ptr<FileHistory> fileHistory_;
-  DerivedValues values_;
-  DataFileWriter writer_;
   WarningState warningState_;
   PowerPanelState powerPanel_;
   MeasurementContext ctx_;
@@ -177,9 +158,6 @@ class CTenvoView : public QWidget, public MeasurementView, public PowerView {
   KeepAwake keepAwake_{[](const std::string& text) {
     std::fprintf(stderr, "velrix: %s\n", text.c_str());
   }};
-  LinkConfig linkConfig_;
-  std::unique_ptr<sim::SimUnit> simUnit_;
-  std::unique_ptr<LinkSupervisor> supervisor_;
   // What publish.conf sets up; the connection's changes go to the trace.
   StationPublishers publishers_{[](const std::string& text) { Trace(text); }};
 

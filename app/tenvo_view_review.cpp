@@ -12,7 +12,7 @@
 #include "app/tenvo_view.h"
 #include "datafile/date_search.h"
 #include "datafile/ui/file_dialogs.h"
-#include "datafile/working_copy.h"
+#include "datafile/data_file_format.h"
 #include "display/trend_window.h"
 #include "display/ui/power_help.h"
 #include "display/ui/trend_info.h"
@@ -24,9 +24,7 @@ namespace {
 // The power squares and where their help pop-up goes from the mouse.
 constexpr QRect kPowerSquares{180, 613, 21, 41};
 constexpr QPoint kPowerHelpOffset{-130, -80};
-constexpr char kAutoComment[] = "auto";
-
-TrendKey TrendKeyOf(int key, bool keypad) {
+TrendKey TrendKeyOf(int key) {
   switch (key) {
     case Qt::Key_F1: return TrendKey::F1;
     case Qt::Key_F2: return TrendKey::F2;
@@ -34,8 +32,8 @@ TrendKey TrendKeyOf(int key, bool keypad) {
     case Qt::Key_F4: return TrendKey::F4;
     default: break;
   }
-  // The digits of the main keyboard, not the keypad's.
-  if (keypad) return TrendKey::Other;
+  // The digits of the main keyboard; the keypad's reach here as
+  // Qt::Key_unknown (keyPressEvent).
   switch (key) {
     case Qt::Key_1: return TrendKey::Digit1;
     case Qt::Key_2: return TrendKey::Digit2;
@@ -49,8 +47,8 @@ TrendKey TrendKeyOf(int key, bool keypad) {
 
 // Every load reads with the moving average the panel uses.
 ReaderEnv CTenvoView::Reader() {
-  fileHistory_->averageSeconds = settings_.displayUnits.averageSeconds;
-  return ReaderEnv{*messages_, clock_};
+  fileHistory_->averageSeconds = station_->settings.displayUnits.averageSeconds;
+  return ReaderEnv{station_->messages, station_->clock};
 }
 
 void CTenvoView::keyPressEvent(QKeyEvent* event) {
@@ -65,10 +63,10 @@ void CTenvoView::RefreshView(int key, bool firstPress) {
   TrendKeyState state;
   state.firstPress = firstPress;
   state.fileMode = fileMode_;
-  state.trendSpan = ValidTrendSpan(settings_.trend.trendSpan);
+  state.trendSpan = ValidTrendSpan(station_->settings.trend.trendSpan);
   state.origin = fileHistory_->origin;
   state.selectionEnd = selectionEnd_;
-  const TrendAction action = DecideTrendKey(TrendKeyOf(key, false), state);
+  const TrendAction action = DecideTrendKey(TrendKeyOf(key), state);
   if (action == TrendAction::Refresh) {
     RefreshRequest();
     return;
@@ -77,7 +75,7 @@ void CTenvoView::RefreshView(int key, bool firstPress) {
 }
 
 void CTenvoView::Navigate(TrendAction action) {
-  int& span = settings_.trend.trendSpan;  // a span the keys choose is not saved
+  int& span = station_->settings.trend.trendSpan;  // a span the keys choose is not saved
   span = ValidTrendSpan(span);
   const long long spanSeconds = TrendSpanOf(span).seconds;
   FileHistory& h = *fileHistory_;
@@ -97,12 +95,12 @@ void CTenvoView::Navigate(TrendAction action) {
       if (fileMode_ == 1 && lastCursorTimeValid_) {
         const CalendarTime& t = lastCursorTime_;
         const ClockSeconds cursor =
-            clock_.FromLocal(t.year, t.month, t.day, t.hour, t.minute, t.second);
+            station_->clock.FromLocal(t.year, t.month, t.day, t.hour, t.minute, t.second);
         const long long newSeconds = TrendSpanOf(newSpan).seconds;
         const ClockSeconds w =
             NavigationWindowStart(action, cursor, h.origin, spanSeconds, newSeconds, selectionStart_);
         NavigationReload(h, selection_, w, newSeconds, selectionStart_, selectionEnd_,
-                         settings_.dataFolder, env);
+                         station_->settings.dataFolder, env);
       }
       span = newSpan;
       break;
@@ -112,25 +110,25 @@ void CTenvoView::Navigate(TrendAction action) {
       UpdateCursorReadout();
       break;
     case TrendAction::BackToOpened:
-      ReloadOpenedLoad(h, selection_, settings_.dataFolder, env);
+      ReloadOpenedLoad(h, selection_, station_->settings.dataFolder, env);
       span = SpanForLoadedSeconds(h.loadedSeconds);
       break;
     default: {
       const ClockSeconds w =
           NavigationWindowStart(action, 0, h.origin, spanSeconds, spanSeconds, selectionStart_);
       NavigationReload(h, selection_, w, spanSeconds, selectionStart_, selectionEnd_,
-                       settings_.dataFolder, env);
+                       station_->settings.dataFolder, env);
       break;
     }
   }
   loading.reset();
-  if (fileMode_ == 1 && !h.files.empty()) run_.shownVersion = h.shownVersion;
+  if (fileMode_ == 1 && !h.files.empty()) station_->run.shownVersion = h.shownVersion;
   RedrawTrend();
 }
 
 void CTenvoView::OpenFiles() {
   Reader();
-  FileOpenRoute route{this, *fileHistory_, selection_, settings_, *messages_, clock_};
+  FileOpenRoute route{this, *fileHistory_, selection_, station_->settings, station_->messages, station_->clock};
   int span = 0;
   std::string directPath;
   if (!RunFileOpenDialog(route, &span, &directPath)) return;
@@ -146,8 +144,8 @@ void CTenvoView::EnterFileView(int span, const std::string& directPath) {
   lastCursorTime_ = CalendarTime{};
   popupAllowed_ = 1;
   KeepOpenedLoad(h, selection_, directPath);
-  run_.shownVersion = h.shownVersion;
-  settings_.trend.trendSpan = span;
+  station_->run.shownVersion = h.shownVersion;
+  station_->settings.trend.trendSpan = span;
   RedrawTrend();
 }
 
@@ -155,7 +153,7 @@ void CTenvoView::LeaveFileView() {
   fileMode_ = 0;
   fileHistory_->files.clear();
   fileHistory_->warmUpConsumed = false;
-  run_.shownVersion = kDataFileVersion;
+  station_->run.shownVersion = kDataFileVersion;
   RedrawTrend();
 }
 
@@ -182,17 +180,17 @@ CursorDetails CTenvoView::DetailsOfSecond(long long second) const {
   // The live measurement: the file of the run that holds the second, and the
   // settings its files are written with. A file's first row is the sample
   // at its start, which ends a second later.
-  const auto& entries = writer_.files.entries;
+  const auto& entries = station_->writer.files.entries;
   for (std::size_t i = entries.size(); i-- > 0;) {
     if (entries[i].startSecond < second || i == 0) {
       d.fileName = entries[i].name;
       break;
     }
   }
-  d.computerName = settings_.comment.computerName;
-  d.unitNumber = settings_.comment.unitNumber;
-  d.comment = run_.autoStartState == AutoStartState::Started ? std::string(kAutoComment)
-                                                             : settings_.comment.comment;
+  d.computerName = station_->settings.comment.computerName;
+  d.unitNumber = station_->settings.comment.unitNumber;
+  d.comment = station_->run.autoStartState == AutoStartState::Started ? std::string(kAutoComment)
+                                                             : station_->settings.comment.comment;
   return d;
 }
 
@@ -203,20 +201,20 @@ void CTenvoView::UpdateCursorReadout() {
   in.mouseX = lastMouse_.x();
   in.mouseY = lastMouse_.y();
   in.window = lastWindow_;
-  in.span = settings_.trend.trendSpan;
-  in.scale = settings_.trend.trendScale;
-  in.history = files ? &fileHistory_->timeline : history_.get();
-  in.table = doseTable_.get();
-  in.startTime = files ? fileHistory_->origin : writer_.firstRowTime - 1;
-  if (!files) in.changes = LiveDatingChanges(writer_.files);
-  in.clock = &clock_;
+  in.span = station_->settings.trend.trendSpan;
+  in.scale = station_->settings.trend.trendScale;
+  in.history = files ? &fileHistory_->timeline : &station_->history;
+  in.table = &station_->doseTable;
+  in.startTime = files ? fileHistory_->origin : station_->writer.firstRowTime - 1;
+  if (!files) in.changes = LiveDatingChanges(station_->writer.files);
+  in.clock = &station_->clock;
   in.fileMode = fileMode_;
-  in.measuring = link_.measuring.load();
-  in.elapsedSeconds = history_->elapsedSeconds;
+  in.measuring = station_->link.measuring.load();
+  in.elapsedSeconds = station_->history.elapsedSeconds;
   in.warmUpConsumed = files && fileHistory_->warmUpConsumed;
   in.popupAllowed = popupAllowed_ == 1;
   in.cursorShown = cursorShown_ == 1;
-  in.versionTwo = run_.shownVersion == kDataFileVersion;
+  in.versionTwo = station_->run.shownVersion == kDataFileVersion;
   in.viewHeight = height();
   in.details = [this](long long second) { return DetailsOfSecond(second); };
   const CursorReadout r = ComputeCursorReadout(in);

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "measure/live_history.h"
+#include "shared/history.h"
 #include "measure/measurement.h"
 #include "platform/user_messages.h"
 

@@ -23,14 +23,15 @@ namespace {
 class RunningMeasurement {
  public:
   RunningMeasurement() : clock_(0) {
-    settings_.programFolder = scratch_.path() + "/program/";
-    settings_.dataFolder = scratch_.path() + "/documents/Velrix";
-    settings_.comment.computerName = "PC-01";
-    settings_.comment.unitNumber = "0001";
-    settings_.comment.comment = "屋上";
-    settings_.displayUnits.averageSeconds = 60;
-    LoadDoseTable(*table_, ProgramResources(), messages_);
-    link_->linkStatus.store(kLinkOk);
+    Settings& settings = station_->settings;
+    settings.programFolder = scratch_.path() + "/program/";
+    settings.dataFolder = scratch_.path() + "/documents/Velrix";
+    settings.comment.computerName = "PC-01";
+    settings.comment.unitNumber = "0001";
+    settings.comment.comment = "屋上";
+    settings.displayUnits.averageSeconds = 60;
+    LoadDoseTable(station_->doseTable, ProgramResources(), messages_);
+    station_->link.linkStatus.store(kLinkOk);
   }
 
   // False (with the reason in error) when the measurement could not start.
@@ -40,10 +41,10 @@ class RunningMeasurement {
       return false;
     }
     std::error_code ec;
-    std::filesystem::create_directories(settings_.programFolder, ec);
+    std::filesystem::create_directories(station_->settings.programFolder, ec);
     clock_.Set(clock_.FromLocal(2024, 5, day, 0, 0, 5));
     StartMeasurement(ctx_);
-    if (link_->measuring.load() != 1) {
+    if (station_->link.measuring.load() != 1) {
       error = "measurement did not start: " + messages_.last;
       return false;
     }
@@ -52,13 +53,13 @@ class RunningMeasurement {
   void Stop() { StopMeasurement(ctx_); }
 
   // The link's side: complete the entry, then publish it.
-  void Push(double count) { PublishEntry(*link_, count, 0, 0); }
+  void Push(double count) { PublishEntry(station_->link, count, 0, 0); }
   void Tick() { CycleTick(ctx_); }
   void AdvanceSecond() { clock_.Advance(1); }
 
-  int Seconds() const { return history_->sampleCount; }
+  int Seconds() const { return station_->history.sampleCount; }
   bool Failed() {
-    if (writer_.failed || messages_.shown != 0 || link_->measuring.load() != 1) {
+    if (station_->writer.failed || messages_.shown != 0 || station_->link.measuring.load() != 1) {
       error = "the measurement failed: " + messages_.last;
       return true;
     }
@@ -69,18 +70,11 @@ class RunningMeasurement {
 
  private:
   ScratchFolder scratch_;
-  Settings settings_;
   ManualClock clock_;
   HeldMessages messages_;
   SilentView view_;
-  MeasurementRun run_;
-  std::unique_ptr<LiveHistory> history_ = std::make_unique<LiveHistory>();
-  DerivedValues values_;
-  std::unique_ptr<UnitLinkState> link_ = std::make_unique<UnitLinkState>();
-  std::unique_ptr<DoseTable> table_ = std::make_unique<DoseTable>();
-  DataFileWriter writer_;
-  MeasurementContext ctx_{run_,    *history_, values_, *link_,     settings_,
-                          *table_, writer_,   clock_,  messages_, view_};
+  std::unique_ptr<Station> station_ = BuildStation({}, messages_, clock_);
+  MeasurementContext ctx_{*station_, view_};
 };
 
 // A day holds 86400 rows; a fresh measurement on the next day starts well

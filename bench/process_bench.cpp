@@ -53,9 +53,8 @@
 
 #include "bench/bench_support.h"
 #include "datafile/working_copy.h"
-#include "link/unit_link_state.h"
 #include "platform/c_format.h"
-#include "settings/settings.h"
+#include "settings/later_run_folder.h"
 #include "settings/settings_files.h"
 
 namespace velrix::bench {
@@ -104,35 +103,12 @@ class Sandbox {
     }
     // The single-copy lock's folder must be private, as the session's is.
     chmod((root_ + "runtime").c_str(), 0700);
-    for (const auto& entry : fs::directory_iterator(resources, ec)) {
-      if (!entry.is_regular_file()) continue;
-      fs::copy_file(entry.path(), program() + entry.path().filename().string(), ec);
-      if (ec) break;
-    }
-    if (ec) {
-      *error = "cannot copy " + resources + ": " + ec.message();
-      return false;
-    }
-
     // A later run's settings: the measurement starts by itself as soon as the
     // unit answers, so no button has to be pressed and no comment confirmed.
-    Settings settings;
-    SetDefaultFolders(settings, program(), root_ + "documents");
-    settings.displayUnits = {0, 0, kDefaultAverageSeconds};
-    settings.trend = {0, 0};
-    settings.comment = {"BENCH", kDefaultUnitNumber, "bench"};
-    settings.autoStart = 1;
-    UnitLinkState link;
-    HeldMessages messages;
-    SaveDataFolder(settings, messages);
-    SaveDisplayUnits(settings, messages);
-    SaveTrendSettings(settings, messages);
-    SaveComment(settings, messages);
-    SaveWarningSettings(settings, messages);
-    SaveBuzzer(settings, link, messages);
-    SaveAutoStart(settings, messages);
-    if (messages.shown != 0) {
-      *error = "writing the settings failed: " + messages.last;
+    const Settings settings = LaterRunSettings(program(), root_ + "documents",
+                                               {"BENCH", kDefaultUnitNumber, "bench"}, 1);
+    if (!WriteLaterRunFolder(settings, resources, error)) {
+      *error = "preparing the program folder failed: " + *error;
       return false;
     }
     return true;

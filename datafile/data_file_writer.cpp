@@ -13,7 +13,6 @@
 namespace velrix {
 namespace {
 
-constexpr char kErrorTitle[] = "システム異常";
 constexpr char kYearFolderFailed[] =
     "データフォルダ（年）作成を失敗しましたので測定を停止します。";
 constexpr char kMonthFolderFailed[] =
@@ -25,7 +24,6 @@ constexpr char kDeletedFormat[] = "測定データファイル[%s]は、消去�
 constexpr char kCorruptedFormat[] = "測定データファイル[%s]は、破損したので測定を停止します。";
 constexpr char kWriteFailed[] = "データファイル書き込みを失敗しましたので測定を停止します。";
 
-constexpr char kAutoComment[] = "auto";
 constexpr char kColumnTitles[] = "時刻,カウント値,リトライ,電源ステータス";
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kRowFormat[] = "%02d:%02d:%02d,%08.3lf,%d,%d";
@@ -65,7 +63,7 @@ std::string FormatWithPath(const char* format, const std::string& path) {
 void FailWithMessage(DataFileWriter& writer, const DataFileEnv& env, const std::string& text) {
   writer.failed = true;
   env.failureStop.StopMeasurementAfterFailure();
-  env.messages.Show(kErrorTitle, text);
+  env.messages.Show(kSystemErrorTitle, text);
 }
 
 bool WriteLine(std::FILE* f, const std::string& text) {
@@ -80,7 +78,7 @@ bool WriteRow(std::FILE* f, int secondOfDay, double count, int missing, int powe
          std::fputs(kLineEnd, f) >= 0;
 }
 
-// Step 4 of the append: is the working copy still ours? On failure the
+// Before every write: is the working copy still ours? On failure the
 // measurement is stopped and 1 returned.
 int CheckBeforeWrite(DataFileWriter& writer, const DataFileEnv& env) {
   switch (CheckWorkingCopy(writer.workingPath)) {
@@ -93,7 +91,7 @@ int CheckBeforeWrite(DataFileWriter& writer, const DataFileEnv& env) {
     case WorkingCopyCheck::Corrupted: {
       writer.failed = true;
       env.failureStop.StopMeasurementAfterFailure();
-      env.messages.Show(kErrorTitle, FormatWithPath(kCorruptedFormat, writer.workingPath));
+      env.messages.Show(kSystemErrorTitle, FormatWithPath(kCorruptedFormat, writer.workingPath));
       std::error_code ec;
       std::filesystem::remove(writer.datedPath, ec);
       // The damaged copy must never be recovered over the dated file.
@@ -104,7 +102,8 @@ int CheckBeforeWrite(DataFileWriter& writer, const DataFileEnv& env) {
   return 1;
 }
 
-// Step 5: open for appending, 31 attempts 100 ms apart. *lengthBefore gets
+// Open for appending, 31 attempts 100 ms apart (another program may hold
+// the file for a moment). *lengthBefore gets
 // the working copy's length before this append (-1 when it cannot be told).
 std::FILE* OpenForAppend(DataFileWriter& writer, const DataFileEnv& env, long* lengthBefore) {
   for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
@@ -143,7 +142,7 @@ int FinishAppend(DataFileWriter& writer, const DataFileEnv& env, std::FILE* f, b
 MeasurementFileList::MeasurementFileList() { entries.reserve(kMeasurementFileListReserve); }
 
 int FormatDataRow(char* buffer, int secondOfDay, double count, int missing, int power) {
-  const int n = CFormat(buffer, kDataRowMaxBytes, kRowFormat, secondOfDay / 3600,
+  const int n = CFormat(buffer, kDataRowMaxBytes, kRowFormat, secondOfDay / kSecondsPerHour,
                   (secondOfDay / 60) % 60, secondOfDay % 60, count, missing, power);
   return n < static_cast<int>(kDataRowMaxBytes) ? n : static_cast<int>(kDataRowMaxBytes) - 1;
 }
@@ -167,8 +166,6 @@ std::string DayFolderPath(const std::string& dataFolder, const CalendarTime& at)
 
 namespace {
 
-int SecondOfDay(const CalendarTime& c) { return c.hour * 3600 + c.minute * 60 + c.second; }
-
 bool SameDate(const CalendarTime& a, const CalendarTime& b) {
   return a.year == b.year && a.month == b.month && a.day == b.day;
 }
@@ -183,7 +180,7 @@ bool IsNextDate(const CalendarTime& before, const CalendarTime& after) {
 // date come from it.
 int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarTime& now) {
   if (writer.failed) return 1;
-  // 3, 4. The three dated folders, each reported on its own.
+  // The three dated folders, each reported on its own.
   char part[64];
   std::snprintf(part, sizeof part, "/%4d", now.year);
   const std::string yearFolder = env.settings.dataFolder + part;
@@ -203,7 +200,7 @@ int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarT
     FailWithMessage(writer, env, kDayFolderFailed);
     return 1;
   }
-  // 5, 6. A file named after a new local time may find its name taken (the
+  // The file's name. One named after a new local time may find it taken (the
   // clock was set back to the very second an earlier file began): one
   // second earlier still places every row at its own time, and nothing is
   // overwritten.
@@ -220,10 +217,9 @@ int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarT
   std::snprintf(entry.name, sizeof entry.name, "%s", name.c_str());
   entry.startSecond = writer.files.entries.empty() ? 0 : env.elapsedSeconds;
   writer.files.entries.push_back(entry);
-  // 7.
   writer.datedPath = dayFolder + "/" + name;
-  // 8. Rows a crash kept from their dated file are saved before the
-  // truncation destroys them.
+  // A fresh working copy. Rows a crash kept from their dated file are saved
+  // before the truncation destroys them.
   writer.workingPath = WorkingCopyPath(env.settings.programFolder);
   // Power cut: the copy is truncated only once the rows it holds are
   // committed and its note is gone from the disk, or the note that a cut
@@ -233,10 +229,10 @@ int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarT
   if (f == nullptr) {
     writer.failed = true;
     env.failureStop.StopMeasurementAfterFailure();
-    env.messages.Show(kErrorTitle, kCreateFailed);
+    env.messages.Show(kSystemErrorTitle, kCreateFailed);
     return 1;
   }
-  // 9.
+  // The header; line 4 is "auto" in the automatic measurement's first file.
   std::string line4;
   if (env.autoStartState == AutoStartState::Starting) {
     line4 = kAutoComment;
@@ -256,10 +252,10 @@ int CreateFileAt(DataFileWriter& writer, const DataFileEnv& env, const CalendarT
   if (!written) {
     writer.failed = true;
     env.failureStop.StopMeasurementAfterFailure();
-    env.messages.Show(kErrorTitle, kCreateFailed);
+    env.messages.Show(kSystemErrorTitle, kCreateFailed);
     return 1;
   }
-  // 10.
+  // The file's rows belong to its date; its first row anchors the labels.
   writer.fileDate = now;
   writer.slot = -1;
   return 0;
@@ -296,9 +292,9 @@ int CreateDataFile(DataFileWriter& writer, const DataFileEnv& env) {
 
 int AppendDataRow(DataFileWriter& writer, const DataFileEnv& env, double count,
                   std::uint8_t missing, std::uint8_t power, ClockSeconds rowTime) {
-  // 1. Nothing is written after a failure until a new measurement starts.
+  // Nothing is written after a failure until a new measurement starts.
   if (writer.failed) return 1;
-  // 2, 3. The row's label is the local time of its own second. The first
+  // The row's label is the local time of its own second. The first
   // row anchors the file; a first row after midnight (the measurement began
   // a moment before it) leaves the first file with its header only.
   const CalendarTime local = env.clock.Local(rowTime);
@@ -319,16 +315,14 @@ int AppendDataRow(DataFileWriter& writer, const DataFileEnv& env, double count,
     writer.slot = second;
     NoteFirstRow(writer, env, rowTime);
   }
-  // 4. The working copy is still ours.
+  // The working copy is still ours; the row goes on its end.
   if (CheckBeforeWrite(writer, env) != 0) return 1;
-  // 5.
   long lengthBefore = -1;
   std::FILE* f = OpenForAppend(writer, env, &lengthBefore);
   if (f == nullptr) return 1;
-  // 6.
   const bool written = WriteRow(f, writer.slot, count, missing, power);
   ++writer.slot;
-  // 7.
+  // On the disk before the next row is taken, or cut back to the last whole row.
   return FinishAppend(writer, env, f, written, lengthBefore);
 }
 

@@ -4,30 +4,19 @@
 // dated folders YYYY/MM/DD below the data folder. Rows go to the working copy
 // in the program folder and reach the dated file only by a commit (a stop,
 // the program's end, the midnight rollover), so a dated file is never seen
-// half-written.
-//
-// File format (CP932, every line ending in CR LF):
-//   2.00
-//   <computer name>
-//   <unit number>
-//   <comment, or "auto" in the first file of an automatically started run>
-//   時刻,カウント値,リトライ,電源ステータス
-//   hh:mm:ss,<count %08.3lf>,<missing flag>,<power status>   one per second
+// half-written. The format of the files is in data_file_format.h.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "measure/measurement_run.h"
+#include "datafile/data_file_format.h"
 #include "platform/clock.h"
 #include "platform/user_messages.h"
 #include "settings/settings.h"
+#include "shared/auto_start.h"
 
 namespace velrix {
-
-inline constexpr int kDataFileNameLength = 17;  // yymmdd-hhmmss.csv
-inline constexpr int kSecondsPerDay = 86400;
-inline constexpr std::size_t kHeaderTextMaxBytes = 127;
 
 // One data file written by the current measurement.
 struct MeasurementFileEntry {

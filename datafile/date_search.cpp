@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/c_format.h"
 #include "datafile/read_ahead.h"
+#include "platform/c_format.h"
 #include "platform/file_bytes.h"
+#include "settings/settings.h"
 
 namespace velrix {
 namespace {
@@ -14,8 +15,7 @@ constexpr std::size_t kSeparatorAt = 6;
 constexpr std::size_t kExtensionAt = 13;
 constexpr char kExtension[] = ".csv";
 constexpr int kLastDayOfMonth = 31;
-constexpr long long kSpanSeconds[] = {60, 600, 3600, 86400, 2592000, 31536000};
-constexpr int kLongestSpan = 6;
+constexpr int kLongestSpan = kTrendSpans - 1;
 
 int TwoDigits(const std::string& s, std::size_t at) {
   const char a = s[at], b = s[at + 1];
@@ -57,7 +57,7 @@ void InTimeOrder(std::vector<std::string>* names, const std::string& folder, int
     Candidate c;
     c.name = name;
     const int hh = TwoDigits(name, 7), mi = TwoDigits(name, 9), ss = TwoDigits(name, 11);
-    c.nameSecond = hh * 3600 + mi * 60 + ss;
+    c.nameSecond = SecondOfDay(hh, mi, ss);
     c.showingCount = LocalInstants(clock, year, month, day, hh, mi, ss, c.showings);
     c.at = c.showingCount > 0 ? c.showings[0] : clock.FromLocal(year, month, day, hh, mi, ss);
     anyRepeated = anyRepeated || c.showingCount == 2;
@@ -184,7 +184,7 @@ int RunConditionSearch(FileHistory& h, const SearchPlace& place, const Condition
 
 int SpanForLoadedSeconds(long long loadedSeconds) {
   for (int span = 0; span < kLongestSpan; ++span) {
-    if (kSpanSeconds[span] > loadedSeconds) return span;
+    if (kTrendSpanSeconds[span] > loadedSeconds) return span;
   }
   return kLongestSpan;
 }

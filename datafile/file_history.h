@@ -23,8 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "datafile/data_file_writer.h"
-#include "measure/live_history.h"
+#include "datafile/data_file_format.h"
+#include "shared/history.h"
 #include "platform/clock.h"
 
 namespace velrix {

@@ -20,7 +20,6 @@ constexpr char kLineEnd[] = "\r\n";
 // and the base folder holding it).
 constexpr int kDatedFolderLevels = 4;
 
-constexpr char kRecoveryTitle[] = "システム異常";
 // %s the working copy, %s the number of bytes, %s the dated file.
 constexpr char kTornFormat[] =
     "測定データファイル[%s]の末尾%sバイトは途切れた行のため、[%s]に書き込みませんでした。";
@@ -178,9 +177,9 @@ RecoveryResult RecoverWorkingCopyAtStart(const std::string& workingPath, UserMes
   std::size_t tornBytes = 0;
   const RecoveryResult result = RecoverWorkingCopy(workingPath, &tornBytes);
   if (result == RecoveryResult::Rejected && tornBytes > 0) {
-    messages.Show(kRecoveryTitle, Printed(kRejectedFormat, workingPath, datedPath));
+    messages.Show(kSystemErrorTitle, Printed(kRejectedFormat, workingPath, datedPath));
   } else if (result == RecoveryResult::Copied && tornBytes > 0) {
-    messages.Show(kRecoveryTitle,
+    messages.Show(kSystemErrorTitle,
                   Printed(kTornFormat, workingPath, std::to_string(tornBytes), datedPath));
   }
   return result;

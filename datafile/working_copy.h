@@ -16,13 +16,13 @@
 #include <cstdio>
 #include <string>
 
+#include "datafile/data_file_format.h"
 #include "platform/user_messages.h"
 
 namespace velrix {
 
 inline constexpr char kWorkingCopyName[] = "data.tmp";
 inline constexpr char kWorkingTargetSuffix[] = ".target";
-inline constexpr char kDataFileVersion[] = "2.00";
 
 // programFolder (ending with '/') + "data.tmp".
 std::string WorkingCopyPath(const std::string& programFolder);

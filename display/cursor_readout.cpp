@@ -73,7 +73,7 @@ const DoseTable& EmptyTable() {
 CursorReadout ComputeCursorReadout(const CursorInputs& in) {
   CursorReadout r;
   const TrendWindow& w = in.window;
-  // 1.
+  // Only over the plot, while pop-ups may show and the cursor is on.
   if (in.mouseX < kPlotLeft || in.mouseX > w.rightBound || in.mouseY < kPlotTop ||
       in.mouseY > kPlotBottom || !in.popupAllowed || !in.cursorShown || in.history == nullptr) {
     return r;
@@ -81,18 +81,18 @@ CursorReadout ComputeCursorReadout(const CursorInputs& in) {
   const int span = ValidTrendSpan(in.span);
   const TrendSpanInfo& s = TrendSpanOf(span);
   const bool fromStart = w.offset == 0 && !in.warmUpConsumed;
-  // 2. The point under the mouse, a tenth of a point early.
+  // The point under the mouse, a tenth of a point early.
   const long long k = static_cast<long long>(
       std::floor(static_cast<double>(in.mouseX - kPlotLeft) * s.seconds / kPlotWidth / s.period + 0.1));
   if (k == 0 && (span >= 2 || fromStart)) return r;
-  // 3.
+  // The cursor line stands on that point.
   r.cursorX = TrendPointX(span, k);
   const DoseTable& table = in.table != nullptr ? *in.table : EmptyTable();
   const int scale = ValidTrendScale(in.scale);
   const ScaleUnit unit = UnitOf(scale);
   const History& h = *in.history;
 
-  // 4. The average of spans 0-3, at the point's last second.
+  // The average of spans 0-3, at the point's last second.
   std::string average;
   bool extraRows = false;
   std::uint8_t retry = 0, power = 0;
@@ -112,18 +112,18 @@ CursorReadout ComputeCursorReadout(const CursorInputs& in) {
   r.popupWidth = span <= 3 ? kPopupWide : kPopupNarrow;
   r.popupHeight = extraRows ? kPopupTall : kPopupShort;
 
-  // 5. The point's own value.
+  // The point's own value.
   long long ring = (w.first + k) % s.ringLength - 1;
   if (ring < 0) ring = s.ringLength - 1;
   const double v = ToScaleUnit(table, TrendPointSeries(h, span, static_cast<int>(ring)), scale);
   if (v <= kNoDataLimit) return r;
   const std::string current = ValueText(CurrentFormat(unit, span), v, unit);
 
-  // 6. The seconds from the start to the point's end.
+  // The seconds from the start to the point's end.
   const long long e = w.offset + k * s.period;
   if (in.fileMode == 0 && in.measuring == 1 && e > in.elapsedSeconds) return r;
 
-  // 7. The point ends at second e: its date is the start time + e, its file
+  // The point ends at second e: its date is the start time + e, its file
   // the one that holds second e. A recorded row shows at its own stamp, as
   // the reader places it (file_history.h).
   const CursorDetails details = in.details ? in.details(e) : CursorDetails{};
@@ -139,7 +139,9 @@ CursorReadout ComputeCursorReadout(const CursorInputs& in) {
   r.popupY = in.mouseY - kPopupRaise;
 
   r.rows.push_back({4, "ファイル名[" + details.fileName + "]", kBlack});
-  r.rows.push_back({20, CFormatString("経過時間 %8lld時間%2lld分%2lld秒", e / 3600, (e / 60) % 60, e % 60),
+  r.rows.push_back({20,
+                    CFormatString("経過時間 %8lld時間%2lld分%2lld秒", e / kSecondsPerHour,
+                                  (e / 60) % 60, e % 60),
                     kMagenta});
   r.rows.push_back({36, average.empty() ? "現在値[" + current + "]"
                                         : "現在値[" + current + "] 平均値[" + average + "]",

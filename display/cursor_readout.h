@@ -11,7 +11,7 @@
 #include "display/second_dating.h"
 #include "display/trend_window.h"
 #include "measure/dose_table.h"
-#include "measure/live_history.h"
+#include "shared/history.h"
 #include "platform/clock.h"
 
 namespace velrix {

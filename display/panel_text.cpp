@@ -113,7 +113,7 @@ std::string PanelClockLine(const Clock& clock, ClockSeconds now, int stoppedMark
 }
 
 std::string PanelElapsedLine(int elapsedSeconds) {
-  return Printf("経過 %8d時間%2d分%2d秒", elapsedSeconds / 3600, (elapsedSeconds / 60) % 60,
+  return Printf("経過 %8d時間%2d分%2d秒", elapsedSeconds / kSecondsPerHour, (elapsedSeconds / 60) % 60,
                 elapsedSeconds % 60);
 }
 

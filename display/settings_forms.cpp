@@ -37,7 +37,7 @@ int ReadAverageSeconds(const std::string& text) {
 bool AcceptDisplayUnitForm(const DisplayUnitForm& form, DisplayUnitSettings& settings,
                            UserMessages& messages) {
   const int seconds = ReadAverageSeconds(form.averageText);
-  if (seconds < kAverageSecondsMin || seconds > kAverageSecondsMax) {
+  if (seconds < kMinAverageSeconds || seconds > kMaxAverageSeconds) {
     messages.Show(kSettingErrorTitle, kAverageSecondsMessage);
     return false;
   }

@@ -10,10 +10,7 @@
 
 namespace velrix {
 
-inline constexpr char kSettingErrorTitle[] = "設定異常";
 inline constexpr char kAverageSecondsMessage[] = "平均回数（秒数）は、1～3600を設定してください。";
-inline constexpr int kAverageSecondsMin = 1;
-inline constexpr int kAverageSecondsMax = 3600;
 // The edit box is read this many characters deep.
 inline constexpr int kAverageSecondsReadLength = 7;
 

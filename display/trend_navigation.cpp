@@ -2,11 +2,12 @@
 
 #include "datafile/date_search.h"
 #include "display/trend_window.h"
+#include "platform/clock.h"
 
 namespace velrix {
 namespace {
 
-constexpr long long kLeadInSeconds = 86400;
+constexpr long long kLeadInSeconds = kSecondsPerDay;
 constexpr int kShortestSpan = 0;
 constexpr int kLongestSpan = kTrendSpans - 1;
 

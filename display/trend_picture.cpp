@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "datafile/working_copy.h"
+#include "datafile/data_file_format.h"
 #include "display/value_format.h"
 
 namespace velrix {
@@ -168,25 +168,25 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
   const bool live = in.fileMode == 0;
   const int written = in.history && span.level >= 0 ? in.history->levels[span.level].written : 0;
 
-  // Step 2: the window.
+  // The window.
   p.window = ComputeTrendWindow(p.span, in.heldSeconds, written, in.fileMode);
   const TrendWindow& w = p.window;
 
-  // Step 3: unit label and cursor state.
+  // Unit label and cursor state.
   p.texts.push_back({kUnitLabelX, kUnitLabelY, scale.unitLabel, kTrendPaletteBlack});
   if (in.cursorShown == 1)
     p.texts.push_back({kCursorStateX, kCursorStateY, kCursorOnText, kTrendPaletteBlack});
   else
     p.texts.push_back({kCursorStateX, kCursorStateY, kCursorOffText, kTrendPaletteGrey});
 
-  // Step 5: value grid labels.
+  // Value grid labels.
   for (int i = 0; i <= 2; ++i) {
     const std::string label = TrendValueLabel(p.scale, i);
     p.texts.push_back(
         {TrendValueLabelX(label), TrendValueGridY(i) - kValueLabelRaise, label, kTrendPaletteBlack});
   }
 
-  // Step 6: time grid labels, and the dates at both ends while there is a
+  // Time grid labels, and the dates at both ends while there is a
   // measurement or a file to date them by.
   const bool dated = in.measuring == 1 || !live;
   for (int j = 0; j <= span.gridIntervals; ++j) {
@@ -204,10 +204,10 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
     }
   }
 
-  // Step 7.
+  // The unit of the time axis.
   p.texts.push_back({kAxisUnitX, kAxisUnitY, span.axisUnit, kTrendPaletteBlack});
 
-  // Step 8.
+  // Nothing more to draw without points; a live graph has its "now" line.
   if (!in.history) return p;
   const bool levelSpan = p.span >= 4;
   if (w.count <= 0 || (levelSpan && written <= 0)) return p;
@@ -232,7 +232,7 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
   // Files of version "1.00" have no retry column.
   auto retried = [&](long long second) { return in.showRetry && SlotAt(h, second).missing == 1; };
 
-  // Step 9: the starting point of spans 0-3.
+  // The starting point of spans 0-3.
   Polyline average;
   if (!levelSpan) {
     const bool fromStart = w.offset == 0 && in.warmUpConsumed == 0;
@@ -264,7 +264,7 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
     }
   }
 
-  // Step 10: the points.
+  // The points.
   Polyline join;
   for (int i = 0; i < w.count; ++i) {
     const long long k = i + 1;
@@ -287,7 +287,7 @@ TrendPicture BuildTrendPicture(const TrendInputs& in) {
     }
   }
 
-  // Step 11: the average line of spans 0-3.
+  // The average line of spans 0-3.
   if (!levelSpan) {
     for (long long k = 1; k <= w.count; ++k) {
       long long second;

@@ -5,20 +5,34 @@
 #include <cstdio>
 
 #include "display/value_format.h"
+#include "platform/clock.h"
+#include "shared/history.h"
 
 namespace velrix {
 namespace {
 
-constexpr int kSecondsPerDay = 86400;
+// A span of the per-second slots: a point a second, read from their ring.
+// A live window scrolls by one interval of its time grid.
+constexpr TrendSpanInfo SlotSpan(const char* text, int span, int grid, const char* axisUnit,
+                                 int scrollStep) {
+  return {text, kTrendSpanSeconds[span], 1, -1, kSecondSlots, grid, axisUnit, scrollStep};
+}
+
+// A span of one trend level: a point an entry, read from the level's ring.
+constexpr TrendSpanInfo LevelSpan(const char* text, int span, int level, int grid,
+                                  const char* axisUnit, int scrollStep) {
+  return {text, kTrendSpanSeconds[span], kTrendLevelShapes[level].period, level,
+          kTrendLevelShapes[level].capacity, grid, axisUnit, scrollStep};
+}
 
 constexpr TrendSpanInfo kSpans[kTrendSpans] = {
-    {"1分", 60, 1, -1, 86400, 6, "秒", 10},
-    {"10分", 600, 1, -1, 86400, 10, "分", 60},
-    {"1時間", 3600, 10, 0, 360, 6, "分", 600},
-    {"1日", 86400, 120, 1, 720, 24, "時間", 3600},
-    {"30日", 2592000, 3600, 2, 720, 30, "日", 86400},
-    {"1年", 31536000, 43200, 3, 730, 12, "月", 2592000},
-    {"10年", 315360000, 432000, 4, 730, 10, "年", 31536000},
+    SlotSpan("1分", 0, 6, "秒", 10),
+    SlotSpan("10分", 1, 10, "分", 60),
+    LevelSpan("1時間", 2, 0, 6, "分", 600),
+    LevelSpan("1日", 3, 1, 24, "時間", kSecondsPerHour),
+    LevelSpan("30日", 4, 2, 30, "日", kSecondsPerDay),
+    LevelSpan("1年", 5, 3, 12, "月", 30 * kSecondsPerDay),
+    LevelSpan("10年", 6, 4, 10, "年", 365 * kSecondsPerDay),
 };
 
 constexpr TrendScaleInfo kScales[kTrendScales] = {
@@ -68,7 +82,7 @@ TrendWindow ComputeTrendWindow(int span, int heldSeconds, int writtenPoints, int
       if (live) offset = ((E - s.seconds - 1) / s.scrollStep + 1) * s.scrollStep;
       count = std::min<long long>(E - offset, s.seconds);
     }
-    first = offset % kSecondsPerDay;
+    first = offset % kSecondSlots;
   } else if (span <= 3) {
     if (E <= s.seconds) {
       count = W;
@@ -96,7 +110,7 @@ TrendWindow ComputeTrendWindow(int span, int heldSeconds, int writtenPoints, int
   w.offset = static_cast<int>(offset);
   w.first = static_cast<int>(first);
   w.count = static_cast<int>(count);
-  w.offsetMod = static_cast<int>(offset % kSecondsPerDay);
+  w.offsetMod = static_cast<int>(offset % kSecondSlots);
   w.rightBound = 61 + static_cast<int>(std::floor(static_cast<double>(count) * s.period *
                                                       kPlotWidth / s.seconds +
                                                   0.5));
@@ -143,10 +157,10 @@ std::string TrendTimeLabel(int span, int offset, int j) {
     case 0: value = o + static_cast<long long>(s.seconds) * j / 6; break;
     case 1: value = (o + static_cast<long long>(s.seconds) * j / 10) / 60; break;
     case 2: value = (o + static_cast<long long>(s.seconds) * j / 6) / 60; break;
-    case 3: value = o / 3600 + j; break;
-    case 4: value = o / 86400 + j; break;
-    case 5: value = o / 86400 / 30 + j; break;
-    default: value = o / 86400 / 365 + j; break;
+    case 3: value = o / kSecondsPerHour + j; break;
+    case 4: value = o / kSecondsPerDay + j; break;
+    case 5: value = o / kSecondsPerDay / 30 + j; break;
+    default: value = o / kSecondsPerDay / 365 + j; break;
   }
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%lld", value);

@@ -5,9 +5,10 @@
 
 #include <string>
 
+#include "settings/settings.h"
+
 namespace velrix {
 
-inline constexpr int kTrendSpans = 7;
 inline constexpr int kTrendScales = 20;
 
 // Plot area in client pixels: x 60 is the left edge, y 585 the zero line and

@@ -98,7 +98,7 @@ std::string FormatPanelValue(const DoseTable& table, const std::string& numberFo
   if (row < 0 || row >= kPanelRows || unitCode < kUnitMicroSv || unitCode > kUnitCpm)
     return std::string();
 
-  // Step 1: the number and its format by unit code.
+  // The number and its format by unit code.
   double number = 0.0;
   std::string format = numberFormat;
   switch (unitCode) {
@@ -131,10 +131,10 @@ std::string FormatPanelValue(const DoseTable& table, const std::string& numberFo
       break;
   }
 
-  // Steps 2 and 3.
+  // Printed locale-free and grouped by thousands.
   const std::string grouped = GroupDigits(FormatNumber(format, number + kPrintNudge));
 
-  // Step 4.
+  // Padded to its column, with the unit name.
   switch (unitCode) {
     case kUnitMicroSv:
       return PadLeft(grouped, 16) + kMicroSv;

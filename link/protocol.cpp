@@ -80,7 +80,7 @@ Reply Failure(UnitLinkState& s) {
   return {};
 }
 
-// Step 4 of a reception: the read time-out passed without a byte.
+// A reception whose read time-out passed without a byte.
 Reply ReceptionTimedOut(LinkContext& ctx) {
   UnitLinkState& s = ctx.state;
   if (s.measuring.load() != 0 || s.collecting.load() != 0) {
@@ -95,7 +95,7 @@ Reply ReceptionTimedOut(LinkContext& ctx) {
   return Failure(s);
 }
 
-// Step 5 of a reception: the port itself failed.
+// A reception in which the port itself failed.
 Reply ReceptionFailed(LinkContext& ctx, std::uint8_t awaitedCode) {
   UnitLinkState& s = ctx.state;
   if (s.measuring.load() != 0 || s.collecting.load() != 0) {

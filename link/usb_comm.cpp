@@ -66,7 +66,7 @@ bool Handshake(LinkContext& ctx, bool* countingStarted) {
   return true;
 }
 
-// Main loop step 2: start counting for a new measurement, or again after a gap.
+// Start counting for a new measurement, or again after a gap.
 // False when the pass ends here.
 bool StartCountingIfDue(LinkContext& ctx, bool* countingStarted) {
   UnitLinkState& s = ctx.state;
@@ -88,7 +88,7 @@ bool StartCountingIfDue(LinkContext& ctx, bool* countingStarted) {
   return true;
 }
 
-// Main loop step 3.
+// Stop counting when the measurement has ended. False when the pass ends here.
 bool StopCountingIfDue(LinkContext& ctx, bool* countingStarted) {
   UnitLinkState& s = ctx.state;
   if (!(s.measuring.load() == 0 && *countingStarted)) return true;
@@ -98,7 +98,7 @@ bool StopCountingIfDue(LinkContext& ctx, bool* countingStarted) {
   return true;
 }
 
-// Main loop step 4: the unit gets the buzzer setting on every pass, which is
+// The unit gets the buzzer setting on every pass, which is
 // also how a changed setting reaches it.
 void SendBuzzerSetting(LinkContext& ctx) {
   UnitLinkState& s = ctx.state;
@@ -107,7 +107,7 @@ void SendBuzzerSetting(LinkContext& ctx) {
   SendCommand(ctx, kCodeSetBuzzer, {static_cast<std::uint8_t>(s.buzzerEcho.load())});
 }
 
-// Main loop step 5: wait for the next count frame.
+// Wait for the next count frame.
 void CollectCountFrame(LinkContext& ctx, bool countingStarted) {
   UnitLinkState& s = ctx.state;
   if (!countingStarted && s.collecting.load() == 0) return;
@@ -116,7 +116,8 @@ void CollectCountFrame(LinkContext& ctx, bool countingStarted) {
   if (s.responseError.load() == 1) GapCheck(s, ctx.Elapsed(), ctx.Now(), GapCheckForm::MainLoop);
 }
 
-// Main loop step 6. False when the pass ends here.
+// Read the power status when its interval has passed (at once while idle).
+// False when the pass ends here.
 bool ReadPowerStatusIfDue(LinkContext& ctx) {
   UnitLinkState& s = ctx.state;
   const ClockSeconds now = ctx.Elapsed();

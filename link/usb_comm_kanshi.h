@@ -25,7 +25,7 @@ inline constexpr int kWriteFailurePauseMs = 1000;
 inline constexpr int kSilentChecks = 20;            // restart when exceeded (the 21st silent second)
 inline constexpr int kSilencePauseMs = 3000;
 
-// Steps 1 to 4 of a supervision round: clears the exchange's health fields,
+// The start of a supervision round: clears the exchange's health fields,
 // searches the ports, sets linkStatus to 2 when none is found, and returns the
 // COM number setting to automatic when it names no port found. Returns how
 // many ports were found.
@@ -50,7 +50,7 @@ class LinkSupervisor {
 
  private:
   void Run();
-  bool Watch();                 // steps 6 and 7; false when stopping
+  bool Watch();                 // the checks once a second; false when stopping
   bool Pause(int milliseconds); // false when stopping
   void StopCommThread(bool afterWriteFailures);
 

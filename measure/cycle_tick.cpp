@@ -70,10 +70,10 @@ bool ReadEntry(MeasurementRun& run, const UnitLinkState& link, TakenEntry* e,
   }
 }
 
-// Step 6: one sample becomes (part of) the next second.
+// One sample becomes (part of) the next second.
 void TakeSample(MeasurementContext& ctx, double count, std::uint8_t missing, std::uint8_t power) {
-  MeasurementRun& run = ctx.run;
-  History& history = ctx.history;
+  MeasurementRun& run = ctx.station.run;
+  History& history = ctx.station.history;
   run.currentMissing = missing;
   run.currentPower = power;
   SecondSlot& slot = history.slots[SlotOf(history.sampleCount)];
@@ -104,9 +104,10 @@ void TakeSample(MeasurementContext& ctx, double count, std::uint8_t missing, std
 // The calendar second of completed second `second` (from 0), anchoring the
 // timeline at the first one and taking in a step of the computer's clock.
 ClockSeconds RowTime(MeasurementContext& ctx, int second) {
-  MeasurementTimeline& t = ctx.run.timeline;
-  const std::int64_t elapsedMs = ctx.clock.ElapsedMs();
-  const std::int64_t offsetMs = ctx.clock.NowMs() - elapsedMs;
+  const Clock& clock = ctx.station.clock;
+  MeasurementTimeline& t = ctx.station.run.timeline;
+  const std::int64_t elapsedMs = clock.ElapsedMs();
+  const std::int64_t offsetMs = clock.NowMs() - elapsedMs;
   if (!t.anchored) {
     t.anchored = true;
     t.anchorElapsedMs = elapsedMs;
@@ -122,54 +123,57 @@ ClockSeconds RowTime(MeasurementContext& ctx, int second) {
 }
 
 // The record the publishers get for the second just completed.
-ProcessedSecond MakeProcessedSecond(const MeasurementContext& ctx, ClockSeconds rowTime,
+ProcessedSecond MakeProcessedSecond(const Station& station, ClockSeconds rowTime,
                                     double rowCount, std::uint8_t rowMissing) {
-  ProcessedSecond s;
-  s.time = rowTime;
-  s.second = ctx.history.sampleCount - 1;
-  s.count = rowCount;
-  s.missing = rowMissing != 0;
-  s.power = ctx.run.currentPower;
-  s.currentDose = DoseRate(ctx.doseTable, ctx.values.latestCount);
-  s.averageDose = DoseRate(ctx.doseTable, ctx.values.movingAverage);
-  s.hourDose = DoseRate(ctx.doseTable, ctx.values.hourMean);
-  s.integratedDose = ctx.values.integratedDose;
-  s.linkStatus = ctx.link.linkStatus.load();
-  return s;
+  ProcessedSecond p;
+  p.time = rowTime;
+  p.second = station.history.sampleCount - 1;
+  p.count = rowCount;
+  p.missing = rowMissing != 0;
+  p.power = station.run.currentPower;
+  p.currentDose = DoseRate(station.doseTable, station.values.latestCount);
+  p.averageDose = DoseRate(station.doseTable, station.values.movingAverage);
+  p.hourDose = DoseRate(station.doseTable, station.values.hourMean);
+  p.integratedDose = station.values.integratedDose;
+  p.linkStatus = station.link.linkStatus.load();
+  return p;
 }
 
-// Step 8: everything a completed second brings.
+// Everything a completed second brings: its derived values and trend
+// levels, its row, the cursor's read-out, the predictions and integrals.
 void ProcessCompletedSecond(MeasurementContext& ctx, std::uint8_t rowMissing, double rowCount) {
-  History& history = ctx.history;
-  UpdateDerivedValues(ctx.values, history, ctx.settings.displayUnits.averageSeconds);
+  Station& s = ctx.station;
+  History& history = s.history;
+  UpdateDerivedValues(s.values, history, s.settings.displayUnits.averageSeconds);
   UpdateTrendLevels(history);
   history.elapsedSeconds = history.sampleCount;
-  ctx.values.latestCount = history.slots[SlotOf(history.sampleCount - 1)].count;
+  s.values.latestCount = history.slots[SlotOf(history.sampleCount - 1)].count;
   const ClockSeconds rowTime = RowTime(ctx, history.sampleCount - 1);
   {
     // A failure has already been reported and has stopped the run.
     WriterBinding binding(ctx);
-    AppendDataRow(ctx.writer, binding.env(), rowCount, rowMissing, ctx.run.currentPower, rowTime);
+    AppendDataRow(s.writer, binding.env(), rowCount, rowMissing, s.run.currentPower, rowTime);
   }
   if (ctx.view.ShowsLiveMeasurement()) ctx.view.UpdateCursorReadout();
-  UpdatePredictionsAndIntegrals(ctx.values, history, ctx.doseTable);
-  ctx.run.lastProcessed = history.sampleCount;
+  UpdatePredictionsAndIntegrals(s.values, history, s.doseTable);
+  s.run.lastProcessed = history.sampleCount;
   // A second whose row could not be written is not told to anyone as recorded.
-  if (!ctx.writer.failed) {
-    ctx.view.SecondProcessed(MakeProcessedSecond(ctx, rowTime, rowCount, rowMissing));
+  if (!s.writer.failed) {
+    ctx.view.SecondProcessed(MakeProcessedSecond(s, rowTime, rowCount, rowMissing));
   }
 }
 
 void ProcessIfCompleted(MeasurementContext& ctx) {
-  if (ctx.history.sampleCount > ctx.run.lastProcessed) {
-    const SecondSlot& slot = ctx.history.slots[SlotOf(ctx.history.sampleCount - 1)];
+  const History& history = ctx.station.history;
+  if (history.sampleCount > ctx.station.run.lastProcessed) {
+    const SecondSlot& slot = history.slots[SlotOf(history.sampleCount - 1)];
     ProcessCompletedSecond(ctx, slot.missing, slot.count);
   }
 }
 
 // Completes up to `limit` seconds of the missing run in hand.
 void TakeMissingSeconds(MeasurementContext& ctx, std::uint32_t limit) {
-  MeasurementRun& run = ctx.run;
+  MeasurementRun& run = ctx.station.run;
   for (std::uint32_t i = 0; i < limit && run.missingLeft > 0; ++i) {
     --run.missingLeft;
     TakeSample(ctx, 0.0, kMissingFlag, run.missingPower);
@@ -181,10 +185,10 @@ void TakeMissingSeconds(MeasurementContext& ctx, std::uint32_t limit) {
 // seconds whose first part is completed at once. False when the ring is
 // empty.
 bool TakeEntry(MeasurementContext& ctx) {
-  MeasurementRun& run = ctx.run;
+  MeasurementRun& run = ctx.station.run;
   TakenEntry e;
   std::uint32_t lost = 0;
-  if (!ReadEntry(run, ctx.link, &e, &lost)) return false;
+  if (!ReadEntry(run, ctx.station.link, &e, &lost)) return false;
   if (lost > 0) {
     // The seconds of the overwritten entries, as the entry in hand tells
     // them (at least one each before any entry was taken), become missing
@@ -213,9 +217,9 @@ bool TakeEntry(MeasurementContext& ctx) {
 // Seconds the elapsed clock has run since the measurement's first second,
 // plus one, or nothing before that second exists.
 bool ExpectedSeconds(const MeasurementContext& ctx, ClockSeconds* expected) {
-  const MeasurementTimeline& t = ctx.run.timeline;
+  const MeasurementTimeline& t = ctx.station.run.timeline;
   if (!t.anchored) return false;
-  *expected = ctx.clock.ElapsedSeconds() - Clock::FloorSeconds(t.anchorElapsedMs) + 1;
+  *expected = ctx.station.clock.ElapsedSeconds() - Clock::FloorSeconds(t.anchorElapsedMs) + 1;
   return true;
 }
 
@@ -228,35 +232,36 @@ void ResetMeasurementTimeline(MeasurementRun& run) {
 }
 
 void CycleTick(MeasurementContext& ctx) {
-  MeasurementRun& run = ctx.run;
+  Station& s = ctx.station;
+  MeasurementRun& run = s.run;
   if (run.tickRunning) return;
   struct TickGuard {
     bool& running;
     explicit TickGuard(bool& r) : running(r) { running = true; }
     ~TickGuard() { running = false; }
   } guard(run.tickRunning);
-  History& history = ctx.history;
-  UnitLinkState& link = ctx.link;
+  History& history = s.history;
+  UnitLinkState& link = s.link;
 
-  // 2. Idle, and the link has stopped delivering: clear the latest value once.
+  // Idle, and the link has stopped delivering: clear the latest value once.
   if (link.measuring.load() != 1 && link.collecting.load() != 1 && run.missingLeft == 0) {
     if (run.cycleActive != 0) {
       run.cycleActive = 0;
-      ctx.values.latestCount = 0.0;
+      s.values.latestCount = 0.0;
     }
     ctx.view.PostRefresh();
     return;
   }
-  // 3. The cycle is taking seconds.
+  // The cycle is taking seconds.
   run.cycleActive = 1;
-  // 4. A new measurement's first tick starts the running sums afresh.
+  // A new measurement's first tick starts the running sums afresh.
   if (history.sampleCount == 0) {
-    ctx.values.windowSum = 0.0;
-    ctx.values.hourSum = 0.0;
-    ctx.values.windowInUse = ctx.settings.displayUnits.averageSeconds;
+    s.values.windowSum = 0.0;
+    s.values.hourSum = 0.0;
+    s.values.windowInUse = s.settings.displayUnits.averageSeconds;
     run.mergeState = MergeState::Idle;
   }
-  // 5. Ahead test, on elapsed time: a step of the computer's clock is not
+  // Ahead test, on elapsed time: a step of the computer's clock is not
   // the unit running fast. The counters stop at the threshold: past it only
   // "reached" matters, and a program running for decades must not wrap.
   ClockSeconds expected = 0;
@@ -269,12 +274,12 @@ void CycleTick(MeasurementContext& ctx) {
   } else {
     run.aheadTicks = 0;
   }
-  // 6. A missing run in hand goes on; otherwise the next entry.
+  // A missing run in hand goes on; otherwise the next entry.
   if (run.missingLeft > 0) {
     TakeMissingSeconds(ctx, kMissingSecondsPerTick);
   } else if (!TakeEntry(ctx) && timed && link.linkStatus.load() <= kLinkNg &&
              history.sampleCount >= 1 && history.sampleCount < expected - 1) {
-    // 7. Behind with an empty ring: after an hour of such ticks, fill.
+    // Behind with an empty ring: after an hour of such ticks, fill.
     if (run.behindTicks < kCorrectionTicks) run.behindTicks += 1;
     if (run.behindTicks >= kCorrectionTicks) {
       // A merge half done (the clock stepped since it was armed) already
@@ -289,7 +294,7 @@ void CycleTick(MeasurementContext& ctx) {
         // The graph draws the moving average for the second, but no count
         // came for it: the row and the slot say so.
         SecondSlot& slot = history.slots[SlotOf(history.sampleCount)];
-        slot.count = ctx.values.movingAverage;
+        slot.count = s.values.movingAverage;
         slot.missing = kMissingFlag;
         slot.power = run.currentPower;
         history.sampleCount += 1;
@@ -297,21 +302,22 @@ void CycleTick(MeasurementContext& ctx) {
       }
     }
   }
-  // 9.
+  // The view redraws once this tick has returned.
   ctx.view.PostRefresh();
 }
 
 void DrainSampleRing(MeasurementContext& ctx) {
-  if (ctx.run.tickRunning) return;
-  ctx.run.tickRunning = true;
+  MeasurementRun& run = ctx.station.run;
+  if (run.tickRunning) return;
+  run.tickRunning = true;
   for (;;) {
-    if (ctx.run.missingLeft > 0) {
-      TakeMissingSeconds(ctx, ctx.run.missingLeft);
+    if (run.missingLeft > 0) {
+      TakeMissingSeconds(ctx, run.missingLeft);
     } else if (!TakeEntry(ctx)) {
       break;
     }
   }
-  ctx.run.tickRunning = false;
+  run.tickRunning = false;
 }
 
 }  // namespace velrix

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
+#include "platform/clock.h"
+#include "settings/settings.h"
+
 namespace velrix {
 
 namespace {
 
-constexpr int kHourSeconds = 3600;
+constexpr int kHourSeconds = kSecondsPerHour;
 constexpr double kHoursPerDay = 24.0;
 constexpr double kDaysPerYear = 365.0;
-constexpr int kMinAverageSeconds = 1;
-constexpr int kMaxAverageSeconds = 3600;
 
 // Slot index `back` seconds before `newest`, wrapping round the ring.
 int SlotBefore(int newest, int back) {
@@ -34,7 +35,7 @@ void UpdateDerivedValues(DerivedValues& values, History& history, int averageSec
   const int newest = NewestSlot(s);
   std::vector<SecondSlot>& slots = history.slots;
 
-  // 1. A new W rebuilds the window from the ring.
+  // A new W rebuilds the window from the ring.
   if (w != values.windowInUse) {
     values.windowInUse = w;
     const int l = std::min(s - 1, w);
@@ -43,12 +44,12 @@ void UpdateDerivedValues(DerivedValues& values, History& history, int averageSec
     values.windowSum = sum;
   }
 
-  // 2.
+  // The newest second enters both sums.
   const double newestCount = slots[newest].count;
   values.windowSum += newestCount;
   values.hourSum += newestCount;
 
-  // 3.
+  // The second that fell out of the window leaves it: the moving average.
   int n = s;
   if (s > w) {
     values.windowSum -= slots[SlotBefore(newest, w)].count;
@@ -57,7 +58,7 @@ void UpdateDerivedValues(DerivedValues& values, History& history, int averageSec
   values.movingAverage = values.windowSum / n;
   slots[newest].average = values.movingAverage;
 
-  // 4.
+  // The second an hour back leaves the hour: its mean.
   int h = s;
   if (s > kHourSeconds) {
     values.hourSum -= slots[SlotBefore(newest, kHourSeconds)].count;
@@ -65,20 +66,20 @@ void UpdateDerivedValues(DerivedValues& values, History& history, int averageSec
   }
   values.hourMean = values.hourSum / h;
 
-  // 5.
+  // The hour's counts, extrapolated while the measurement is younger.
   values.hourCount = (h == kHourSeconds) ? values.hourSum : values.hourMean * kHourSeconds;
 }
 
 void UpdatePredictionsAndIntegrals(DerivedValues& values, const History& history,
                                    const DoseTable& table) {
-  // 6.
+  // A day and a year at the moving average.
   values.predictedDayCount = values.movingAverage * kHourSeconds * kHoursPerDay;
   const double dayRate = DoseRate(table, values.movingAverage);
   values.predictedDayDose = dayRate * kHoursPerDay;
   values.predictedYearCount = values.predictedDayCount * kDaysPerYear;
   values.predictedYearDose = values.predictedDayDose * kDaysPerYear;
 
-  // 7.
+  // The newest second adds to the integrals.
   if (history.sampleCount < 1) return;
   const double count = history.slots[NewestSlot(history.sampleCount)].count;
   values.integratedCount += count;

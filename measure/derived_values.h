@@ -3,6 +3,9 @@
 // count, a moving average over W seconds, the one-hour value, integrals and
 // predictions. Updated once per second from running sums.
 
+#include "measure/dose_table.h"
+#include "shared/history.h"
+
 namespace velrix {
 
 struct DerivedValues {
@@ -21,24 +24,16 @@ struct DerivedValues {
   double hourSum = 0.0;
 };
 
-}  // namespace velrix
-
-#include "measure/dose_table.h"
-#include "measure/live_history.h"
-
-namespace velrix {
-
 // Every value and running sum to 0, as the start command leaves them.
 void ResetDerivedValues(DerivedValues& values);
 
-// Per-second steps 1-5 for the second just completed (history.sampleCount is
-// already advanced): rebuild the window when W changed, update the running
-// sums, the moving average (also stored in the newest slot), hourMean and
-// hourCount.
+// For the second just completed (history.sampleCount is already advanced):
+// rebuild the window when W changed, update the running sums, the moving
+// average (also stored in the newest slot), hourMean and hourCount.
 void UpdateDerivedValues(DerivedValues& values, History& history, int averageSeconds);
 
-// Steps 6-7, after the data row is written: predictions from the moving
-// average and the integrals of the newest second.
+// After the data row is written: predictions from the moving average and
+// the integrals of the newest second.
 void UpdatePredictionsAndIntegrals(DerivedValues& values, const History& history,
                                    const DoseTable& table);
 

@@ -6,20 +6,12 @@
 //
 // Everything here runs on the GUI thread. The link is reached only through
 // UnitLinkState; widgets only through MeasurementView; the user only through
-// UserMessages; time only through Clock.
+// UserMessages; time only through Clock: all of them the station's.
 
 #include <chrono>
 
-#include "datafile/data_file_writer.h"
-#include "link/unit_link_state.h"
-#include "measure/derived_values.h"
-#include "measure/dose_table.h"
-#include "measure/live_history.h"
-#include "measure/measurement_run.h"
 #include "measure/processed_second.h"
-#include "platform/clock.h"
-#include "platform/user_messages.h"
-#include "settings/settings.h"
+#include "measure/station.h"
 
 namespace velrix {
 
@@ -46,17 +38,10 @@ class MeasurementView {
   virtual void SecondProcessed(const ProcessedSecond& second) { (void)second; }
 };
 
-// The state the commands and the cycle read and write, owned by the view.
+// What the commands and the cycle work on: the station's records and the
+// window that shows them.
 struct MeasurementContext {
-  MeasurementRun& run;
-  LiveHistory& history;
-  DerivedValues& values;
-  UnitLinkState& link;
-  const Settings& settings;
-  const DoseTable& doseTable;
-  DataFileWriter& writer;
-  const Clock& clock;
-  UserMessages& messages;
+  Station& station;
   MeasurementView& view;
 };
 

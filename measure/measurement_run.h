@@ -7,15 +7,9 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "shared/auto_start.h"
 
 namespace velrix {
-
-enum class AutoStartState : int {
-  Armed = 0,             // program start: the automatic start may fire once
-  Starting = 1,          // the automatic start fired; the writer has not yet written "auto"
-  Started = 2,           // the first file of the automatic measurement carries "auto"
-  ManualAfterAuto = 9,   // a manual start followed; never automatic again in this run
-};
 
 enum class MergeState { Idle, Armed, Merging };
 

@@ -2,7 +2,7 @@
 // The five trend levels of a history: means of 10 s, 2 min, 1 h, 12 h and
 // 5 days, each formed from the level below as soon as enough entries exist.
 
-#include "measure/live_history.h"
+#include "shared/history.h"
 
 namespace velrix {
 

@@ -12,8 +12,8 @@ class WriterBinding final : public DataFileFailureStop {
  public:
   explicit WriterBinding(MeasurementContext& ctx)
       : ctx_(ctx),
-        env_{ctx.settings, ctx.clock, ctx.messages, ctx.run.autoStartState,
-             ctx.history.elapsedSeconds, *this} {}
+        env_{ctx.station.settings, ctx.station.clock, ctx.station.messages,
+             ctx.station.run.autoStartState, ctx.station.history.elapsedSeconds, *this} {}
   void StopMeasurementAfterFailure() override { velrix::StopMeasurementAfterFailure(ctx_); }
   const DataFileEnv& env() const { return env_; }
 

@@ -21,14 +21,14 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 }  // namespace
 
 CalendarTime CalendarFromUtc(ClockSeconds t) {
-  std::int64_t days = t / 86400;
-  std::int64_t rem = t % 86400;
+  std::int64_t days = t / kSecondsPerDay;
+  std::int64_t rem = t % kSecondsPerDay;
   if (rem < 0) {
-    rem += 86400;
+    rem += kSecondsPerDay;
     --days;
   }
   CalendarTime c;
-  c.hour = static_cast<int>(rem / 3600);
+  c.hour = static_cast<int>(rem / kSecondsPerHour);
   c.minute = static_cast<int>(rem / 60 % 60);
   c.second = static_cast<int>(rem % 60);
   c.weekday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
@@ -47,8 +47,8 @@ CalendarTime CalendarFromUtc(ClockSeconds t) {
 }
 
 ClockSeconds UtcFromCalendar(int year, int month, int day, int hour, int minute, int second) {
-  return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
-         hour * 3600 + minute * 60 + second;
+  return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * kSecondsPerDay +
+         SecondOfDay(hour, minute, second);
 }
 
 ClockSeconds SystemClock::Now() const { return static_cast<ClockSeconds>(std::time(nullptr)); }
@@ -113,7 +113,7 @@ int LocalInstants(const Clock& clock, int year, int month, int day, int hour, in
                   int second, ClockSeconds instants[2]) {
   // Every offset in use lies within 14 hours of UTC; the offsets in force
   // half a day before and after the time cover both sides of any change.
-  constexpr ClockSeconds kHalfDay = 12 * 3600;
+  constexpr ClockSeconds kHalfDay = kSecondsPerDay / 2;
   const ClockSeconds naive = UtcFromCalendar(year, month, day, hour, minute, second);
   ClockSeconds candidates[2] = {naive - UtcOffsetAt(clock, naive - kHalfDay),
                                 naive - UtcOffsetAt(clock, naive + kHalfDay)};

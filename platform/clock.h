@@ -14,6 +14,14 @@ namespace velrix {
 
 using ClockSeconds = std::int64_t;
 
+inline constexpr int kSecondsPerHour = 3600;
+inline constexpr int kSecondsPerDay = 24 * kSecondsPerHour;
+
+// The second of the day (0-86399) a time of day stands for.
+inline constexpr int SecondOfDay(int hour, int minute, int second) {
+  return hour * kSecondsPerHour + minute * 60 + second;
+}
+
 struct CalendarTime {
   int year = 1970;   // four digits
   int month = 1;     // 1-12
@@ -23,6 +31,10 @@ struct CalendarTime {
   int second = 0;
   int weekday = 4;   // 0 = Sunday
 };
+
+inline constexpr int SecondOfDay(const CalendarTime& c) {
+  return SecondOfDay(c.hour, c.minute, c.second);
+}
 
 class Clock {
  public:
@@ -64,7 +76,7 @@ class SystemClock final : public Clock {
 // StepWall moves the calendar alone, as setting the computer's clock does.
 class ManualClock final : public Clock {
  public:
-  explicit ManualClock(ClockSeconds start = 0, int utcOffsetSeconds = 9 * 3600)
+  explicit ManualClock(ClockSeconds start = 0, int utcOffsetSeconds = 9 * kSecondsPerHour)
       : now_(start), elapsedMs_(start * 1000), offset_(utcOffsetSeconds) {}
   ClockSeconds Now() const override { return now_.load(); }
   std::int64_t ElapsedMs() const override { return elapsedMs_.load(); }

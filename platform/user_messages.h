@@ -13,6 +13,11 @@
 
 namespace velrix {
 
+// The usual titles: a failure of the program or the system, and a value the
+// user gave that cannot be taken.
+inline constexpr char kSystemErrorTitle[] = "システム異常";
+inline constexpr char kSettingErrorTitle[] = "設定異常";
+
 // A window as the platform knows it; null for none.
 using WindowHandle = const void*;
 

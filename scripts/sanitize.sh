@@ -8,9 +8,10 @@
 #            unit tests of the same paths run here too.
 #   thread   ThreadSanitizer, in build-tsan/ (or $VELRIX_TSAN_BUILD_DIR): the
 #            tests of the programs whose threads share the link's state: the
-#            link, its supervision, the measurement cycle and the shell (the
-#            window and the velrix program it starts). Only those programs
-#            are built.
+#            serial port and its cancellable waits, the link with its
+#            supervision and power management, the measurement cycle and the
+#            shell (the window and the velrix program it starts). Only those
+#            programs are built.
 #   all      both, address first (the default).
 #
 #   scripts/sanitize.sh [address|thread|all]
@@ -45,7 +46,7 @@ asan_skipped='InRealTime|MoreThanAnHourOff|DaylightSaving\.'
 # The test programs of the thread run. Their tests are picked by name from
 # the lists gtest_discover_tests wrote at build time, so a test added to one
 # of these programs is run without a change here.
-tsan_programs=(test_link test_supervision test_measure test_app)
+tsan_programs=(test_platform test_link test_measure test_app)
 # What they need built: themselves and the programs their tests start.
 tsan_targets=("${tsan_programs[@]}" velrix velrix-recorder)
 

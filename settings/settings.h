@@ -2,10 +2,13 @@
 // The user's settings as the view holds them, read from and written to the
 // small files in the program folder. Texts are UTF-8 in memory and CP932 in
 // the files. The settings the link threads read (detection buzzer, retry mode
-// and count, COM number, status read interval) are kept only in UnitLinkState,
-// so there is one copy of each.
+// and count, COM number, status read interval) are in force only in the
+// link's UnitLinkState, so there is one copy of each; the files hand them
+// over as a LinkSettings, which the link adopts (link/link_settings.h).
 
 #include <string>
+
+#include "platform/clock.h"
 
 namespace velrix {
 
@@ -13,13 +16,23 @@ namespace velrix {
 struct DisplayUnitSettings {
   int integratedUnit = 0;   // 0 μSv, 1 mSv, 2 Counts
   int rateUnit = 0;         // 0 μSv/h, 1 mSv/h, 2 CPS, 3 CPM
-  int averageSeconds = 0;   // W, 1-3600
+  int averageSeconds = 0;   // W, kMinAverageSeconds-kMaxAverageSeconds
 };
+
+// The range of W, the moving average's seconds, wherever it is read or used.
+inline constexpr int kMinAverageSeconds = 1;
+inline constexpr int kMaxAverageSeconds = kSecondsPerHour;
 
 struct TrendSettings {
   int trendSpan = 0;        // 0 "1分" ... 6 "10年"
   int trendScale = 0;       // 0-19
 };
+
+// The trend spans a setting names, by their length.
+inline constexpr int kTrendSpans = 7;
+inline constexpr int kTrendSpanSeconds[kTrendSpans] = {
+    60, 600, kSecondsPerHour, kSecondsPerDay, 30 * kSecondsPerDay, 365 * kSecondsPerDay,
+    3650 * kSecondsPerDay};
 
 struct CommentSettings {
   std::string computerName;  // at most 127 bytes in CP932
@@ -52,6 +65,17 @@ struct PowerSettings {
   int statusIntervalValue = 0;  // 1-60
   int statusIntervalUnit = 0;   // 0 seconds, 1 minutes
   PowerEventSetting events[kPowerEvents];
+};
+
+// The settings the link threads read, as the files give and take them: read
+// into this record at start-up and adopted by the link, or taken from the
+// link to be written after a dialog changed one.
+struct LinkSettings {
+  int detectionBuzzer = 1;     // buzzer.def: 1 on, 0 off
+  int comNumber = 0;           // USBCOM.def: 0 automatic
+  int retryMode = 0;           // COMRTY.def: 0 no retry, 1 up to maxRetries, 2 without end
+  int maxRetries = 1;
+  int statusReadInterval = 0;  // seconds, from POWevent.def's interval and unit
 };
 
 struct Settings {

@@ -117,14 +117,6 @@ void ScanInts(std::FILE* file, Targets&... targets) {
   (next(targets), ...);
 }
 
-// Reads into an atomic setting; an unreadable value leaves it alone.
-bool ScanIntInto(std::FILE* file, std::atomic<int>& target) {
-  int value = 0;
-  if (!ScanInt(file, value)) return false;
-  target.store(value);
-  return true;
-}
-
 std::string LineToUtf8(const std::string& cp932) { return Cp932ToUtf8(cp932); }
 
 }  // namespace
@@ -300,18 +292,18 @@ int LoadWarningSettings(Settings& settings, UserMessages& messages) {
 
 // buzzer.def
 
-int SaveBuzzer(const Settings& settings, const UnitLinkState& link, UserMessages& messages) {
+int SaveBuzzer(const Settings& settings, const LinkSettings& link, UserMessages& messages) {
   return WriteSettingsFile(settings, kBuzzerFile, kSaveBuzzerFailed, messages,
-                           [&](LineWriter& w) { w.Int(link.detectionBuzzer.load()); });
+                           [&](LineWriter& w) { w.Int(link.detectionBuzzer); });
 }
 
-int LoadBuzzer(const Settings& settings, UnitLinkState& link, UserMessages& messages) {
+int LoadBuzzer(const Settings& settings, LinkSettings& link, UserMessages& messages) {
   std::FILE* file = OpenForReading(settings, kBuzzerFile);
   if (file == nullptr) {
     messages.Show(kSettingsErrorTitle, kLoadBuzzerFailed);
     return 1;
   }
-  if (!ScanIntInto(file, link.detectionBuzzer)) link.detectionBuzzer.store(1);
+  if (!ScanInt(file, link.detectionBuzzer)) link.detectionBuzzer = 1;
   std::fclose(file);
   return 0;
 }
@@ -336,43 +328,43 @@ int LoadAutoStart(Settings& settings, UserMessages& messages) {
 
 // USBCOM.def
 
-int SaveComPort(const Settings& settings, const UnitLinkState& link, UserMessages& messages) {
+int SaveComPort(const Settings& settings, const LinkSettings& link, UserMessages& messages) {
   return WriteSettingsFile(settings, kComPortFile, kSaveComPortFailed, messages,
-                           [&](LineWriter& w) { w.Int(link.comNumber.load()); });
+                           [&](LineWriter& w) { w.Int(link.comNumber); });
 }
 
-int LoadComPort(const Settings& settings, UnitLinkState& link) {
+int LoadComPort(const Settings& settings, LinkSettings& link) {
   std::FILE* file = OpenForReading(settings, kComPortFile);
   if (file == nullptr) return 1;
-  ScanIntInto(file, link.comNumber);
+  ScanInt(file, link.comNumber);
   std::fclose(file);
   return 0;
 }
 
 // COMRTY.def
 
-int SaveRetrySettings(const Settings& settings, const UnitLinkState& link,
+int SaveRetrySettings(const Settings& settings, const LinkSettings& link,
                       UserMessages& messages) {
   return WriteSettingsFile(settings, kRetryFile, kSaveRetryFailed, messages, [&](LineWriter& w) {
-    w.Int(link.retryMode.load());
-    w.Int(link.maxRetries.load());
+    w.Int(link.retryMode);
+    w.Int(link.maxRetries);
   });
 }
 
-int LoadRetrySettings(const Settings& settings, UnitLinkState& link, UserMessages& messages) {
+int LoadRetrySettings(const Settings& settings, LinkSettings& link, UserMessages& messages) {
   std::FILE* file = OpenForReading(settings, kRetryFile);
   if (file == nullptr) {
     messages.Show(kSettingsErrorTitle, kLoadRetryFailed);
     return 1;
   }
-  if (ScanIntInto(file, link.retryMode)) ScanIntInto(file, link.maxRetries);
+  ScanInts(file, link.retryMode, link.maxRetries);
   std::fclose(file);
   return 0;
 }
 
 // POWevent.def
 
-int SavePowerSettings(const Settings& settings, UnitLinkState& link, UserMessages& messages) {
+int SavePowerSettings(const Settings& settings, LinkSettings& link, UserMessages& messages) {
   const PowerSettings& p = settings.power;
   const int result =
       WriteSettingsFile(settings, kPowerFile, kSavePowerFailed, messages, [&](LineWriter& w) {
@@ -386,11 +378,11 @@ int SavePowerSettings(const Settings& settings, UnitLinkState& link, UserMessage
         }
       });
   // The new values are in force whether or not they reached the file.
-  link.statusReadInterval.store(StatusReadIntervalSeconds(p));
+  link.statusReadInterval = StatusReadIntervalSeconds(p);
   return result;
 }
 
-int LoadPowerSettings(Settings& settings, UnitLinkState& link, UserMessages& messages) {
+int LoadPowerSettings(Settings& settings, LinkSettings& link, UserMessages& messages) {
   PowerSettings& p = settings.power;
   std::FILE* file = OpenForReading(settings, kPowerFile);
   if (file == nullptr) {
@@ -398,7 +390,7 @@ int LoadPowerSettings(Settings& settings, UnitLinkState& link, UserMessages& mes
     p.statusIntervalValue = kPowerFallbackValue;
     for (PowerEventSetting& e : p.events) e.delay = kPowerFallbackValue;
     // Set after the product, which would give 60 for a minutes unit.
-    link.statusReadInterval.store(kPowerFallbackValue);
+    link.statusReadInterval = kPowerFallbackValue;
     return 1;
   }
   PowerEventSetting* e = p.events;
@@ -408,19 +400,19 @@ int LoadPowerSettings(Settings& settings, UnitLinkState& link, UserMessages& mes
            e[2].enabled, e[2].delay, e[2].popupAtEvent, e[2].popupAtExecution,
            e[3].enabled, e[3].delay, e[3].popupAtEvent, e[3].popupAtExecution);
   std::fclose(file);
-  link.statusReadInterval.store(StatusReadIntervalSeconds(p));
+  link.statusReadInterval = StatusReadIntervalSeconds(p);
   return 0;
 }
 
 // Start-up
 
-SettingsStart LoadSettingsAtStartup(Settings& settings, UnitLinkState& link,
+SettingsStart LoadSettingsAtStartup(Settings& settings, LinkSettings& link,
                                     const std::string& machineName, UserMessages& messages) {
   std::error_code ec;
   if (std::filesystem::exists(PathOf(settings, kTrendFile), ec)) {
     // Before any file is read the buzzer is off, so a set-up program whose
     // buzzer.def is gone keeps the unit quiet rather than beeping.
-    link.detectionBuzzer.store(0);
+    link.detectionBuzzer = 0;
     LoadDataFolder(settings, messages);
     LoadDisplayUnits(settings, messages);
     LoadTrendSettings(settings, messages);
@@ -433,7 +425,7 @@ SettingsStart LoadSettingsAtStartup(Settings& settings, UnitLinkState& link,
     return SettingsStart::LaterRun;
   }
 
-  link.detectionBuzzer.store(1);
+  link.detectionBuzzer = 1;
   settings.displayUnits.averageSeconds = kDefaultAverageSeconds;
   SaveDataFolder(settings, messages);
   SaveDisplayUnits(settings, messages);

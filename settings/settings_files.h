@@ -9,7 +9,6 @@
 
 #include <string>
 
-#include "link/unit_link_state.h"
 #include "platform/user_messages.h"
 #include "settings/settings.h"
 
@@ -19,8 +18,6 @@ inline constexpr const char* kSettingsErrorTitle = "異常発生";
 inline constexpr const char* kDataFolderName = "Velrix";
 inline constexpr const char* kDefaultUnitNumber = "0001";
 inline constexpr int kDefaultAverageSeconds = 60;
-inline constexpr int kMinAverageSeconds = 1;
-inline constexpr int kMaxAverageSeconds = 3600;
 // Byte limits of the texts in their CP932 form.
 inline constexpr std::size_t kBaseFolderMaxBytes = 255;
 inline constexpr std::size_t kCommentTextMaxBytes = 127;
@@ -42,7 +39,7 @@ int SaveDataFolder(const Settings& settings, UserMessages& messages);
 int LoadDataFolder(Settings& settings, UserMessages& messages);
 
 // dsp_unit.def: the two unit codes and W. Reading leaves W at 60 when it is
-// outside 1..3600 or the file cannot be opened.
+// outside its range or the file cannot be opened.
 int SaveDisplayUnits(const Settings& settings, UserMessages& messages);
 int LoadDisplayUnits(Settings& settings, UserMessages& messages);
 
@@ -59,40 +56,40 @@ int LoadComment(Settings& settings, const std::string& machineName, UserMessages
 int SaveWarningSettings(const Settings& settings, UserMessages& messages);
 int LoadWarningSettings(Settings& settings, UserMessages& messages);
 
-// buzzer.def: the unit's detection buzzer (UnitLinkState::detectionBuzzer).
-// A file without an integer turns the buzzer on.
-int SaveBuzzer(const Settings& settings, const UnitLinkState& link, UserMessages& messages);
-int LoadBuzzer(const Settings& settings, UnitLinkState& link, UserMessages& messages);
+// buzzer.def: the unit's detection buzzer. A file without an integer turns
+// the buzzer on.
+int SaveBuzzer(const Settings& settings, const LinkSettings& link, UserMessages& messages);
+int LoadBuzzer(const Settings& settings, LinkSettings& link, UserMessages& messages);
 
 // aut_start.def: automatic start.
 int SaveAutoStart(const Settings& settings, UserMessages& messages);
 int LoadAutoStart(Settings& settings, UserMessages& messages);
 
-// USBCOM.def: the COM number (UnitLinkState::comNumber). The start-up never
-// reads it; LoadComPort is silent when the file is absent, since that is its
-// normal state.
-int SaveComPort(const Settings& settings, const UnitLinkState& link, UserMessages& messages);
-int LoadComPort(const Settings& settings, UnitLinkState& link);
+// USBCOM.def: the COM number. The start-up never reads it; LoadComPort is
+// silent when the file is absent, since that is its normal state.
+int SaveComPort(const Settings& settings, const LinkSettings& link, UserMessages& messages);
+int LoadComPort(const Settings& settings, LinkSettings& link);
 
-// COMRTY.def: retry mode and maximum retries (UnitLinkState).
-int SaveRetrySettings(const Settings& settings, const UnitLinkState& link,
+// COMRTY.def: retry mode and maximum retries.
+int SaveRetrySettings(const Settings& settings, const LinkSettings& link,
                       UserMessages& messages);
-int LoadRetrySettings(const Settings& settings, UnitLinkState& link, UserMessages& messages);
+int LoadRetrySettings(const Settings& settings, LinkSettings& link, UserMessages& messages);
 
 // POWevent.def: status read interval and the four power events. Both set
-// UnitLinkState::statusReadInterval afterwards, also when the file failed.
-// A file that cannot be read sets the interval, statusReadInterval and the
-// four delays to 1.
-int SavePowerSettings(const Settings& settings, UnitLinkState& link, UserMessages& messages);
-int LoadPowerSettings(Settings& settings, UnitLinkState& link, UserMessages& messages);
+// link.statusReadInterval afterwards, also when the file failed. A file that
+// cannot be read sets the interval, statusReadInterval and the four delays
+// to 1.
+int SavePowerSettings(const Settings& settings, LinkSettings& link, UserMessages& messages);
+int LoadPowerSettings(Settings& settings, LinkSettings& link, UserMessages& messages);
 
 enum class SettingsStart { LaterRun, FirstRun };
 
 // Start-up: with trend.def in the program folder, read the nine files in
 // order, each reporting its own failure; otherwise apply the first-run
 // defaults and write df_name, dsp_unit, trend, warning, comment, warning,
-// buzzer and aut_start. Expects SetDefaultFolders to have run.
-SettingsStart LoadSettingsAtStartup(Settings& settings, UnitLinkState& link,
+// buzzer and aut_start. Expects SetDefaultFolders to have run; link starts
+// as the link's values stand before any file is read.
+SettingsStart LoadSettingsAtStartup(Settings& settings, LinkSettings& link,
                                     const std::string& machineName, UserMessages& messages);
 
 }  // namespace velrix

@@ -509,19 +509,6 @@ void SimUnit::SetWrongBuzzerEcho(bool wrong) {
   impl_->unit.wrongBuzzerEcho = wrong;
 }
 
-void SimUnit::SetReplyDelayMs(int ms) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->replyDelayMs = std::max(0, ms);
-}
-
-void SimUnit::SetConstantCount(int count) {
-  CountSource source;
-  source.kind = CountSource::Kind::Constant;
-  source.constant = count;
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->counts = CountGenerator(source);
-}
-
 void SimUnit::InjectBytes(const std::vector<std::uint8_t>& bytes) {
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);

@@ -106,8 +106,6 @@ class SimUnit {
   void SetBatteryLow(bool low);
   void SetSolarReached(bool reached);
   void SetWrongBuzzerEcho(bool wrong);
-  void SetReplyDelayMs(int ms);
-  void SetConstantCount(int count);
   void InjectBytes(const std::vector<std::uint8_t>& bytes);  // written at once
 
   // Observation.

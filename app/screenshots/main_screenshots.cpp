@@ -48,8 +48,9 @@
 #include "link/unit_link_state.h"
 #include "platform/c_format.h"
 #include "platform/command_line.h"
+#include "platform/stderr_messages.h"
 #include "platform/system_info.h"
-#include "settings/settings_files.h"
+#include "settings/later_run_folder.h"
 #include "sim/sim_unit.h"
 
 namespace velrix {
@@ -147,17 +148,6 @@ constexpr int kScale1uSvh = 1, kScale10Cps = 10, kScale100Cpm = 15;
 constexpr int kUnitMicroSv = 0, kUnitMilliSv = 1, kUnitCounts = 2;
 constexpr int kRateMicroSvh = 0, kRateCps = 2, kRateCpm = 3;
 
-// Start-up failures go to standard error: a message box on the offscreen
-// platform would wait for a click that never comes.
-class StderrMessages final : public UserMessages {
- public:
-  void Show(const std::string& title, const std::string& text) override {
-    std::fprintf(stderr, "velrix-screenshots: [%s] %s\n", title.c_str(), text.c_str());
-    ++shown;
-  }
-  int shown = 0;
-};
-
 bool ParseToolOptions(int argc, char** argv, ToolOptions* options) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -192,38 +182,15 @@ bool PumpUntil(const std::function<bool()>& done, milliseconds limit) {
 
 // The scratch program folder: the files of the given one, and settings that
 // start a measurement by itself as soon as the unit answers (no comment
-// check dialog) and keep the data folder inside the scratch folder.
-bool PrepareProgramFolder(const std::string& from, const std::string& scratch,
-                          std::string* programFolder) {
-  const fs::path program = fs::path(scratch) / "program";
-  std::error_code ec;
-  fs::create_directories(program, ec);
-  if (ec) return false;
-  for (const auto& entry : fs::directory_iterator(from, ec)) {
-    if (!entry.is_regular_file()) continue;
-    fs::copy_file(entry.path(), program / entry.path().filename(),
-                  fs::copy_options::overwrite_existing, ec);
-    if (ec) return false;
-  }
-  if (ec) return false;
-  *programFolder = program.string() + "/";
-
-  Settings settings;
-  SetDefaultFolders(settings, *programFolder, (fs::path(scratch) / "documents").string());
-  settings.displayUnits = {kUnitMicroSv, kRateMicroSvh, kDefaultAverageSeconds};
-  settings.trend = {kSpan1Min, kScale1uSvh};
-  settings.comment = {kComputerName, kUnitNumber, kComment};
-  settings.autoStart = 1;
-  UnitLinkState link;
-  StderrMessages messages;
-  SaveDataFolder(settings, messages);
-  SaveDisplayUnits(settings, messages);
-  SaveTrendSettings(settings, messages);
-  SaveComment(settings, messages);
-  SaveWarningSettings(settings, messages);
-  SaveBuzzer(settings, link, messages);
-  SaveAutoStart(settings, messages);
-  return messages.shown == 0;
+// check dialog) and keep the data folder inside the scratch folder. The
+// pictures show the 1 μSv/h scale.
+bool PrepareScratchFolder(const std::string& from, const std::string& scratch,
+                          std::string* programFolder, std::string* error) {
+  *programFolder = (fs::path(scratch) / "program").string() + "/";
+  Settings settings = LaterRunSettings(*programFolder, (fs::path(scratch) / "documents").string(),
+                                       {kComputerName, kUnitNumber, kComment}, 1);
+  settings.trend.trendScale = kScale1uSvh;
+  return WriteLaterRunFolder(settings, from, error);
 }
 
 bool InAny(const std::vector<ViewRect>& regions, int x, int y) {
@@ -314,12 +281,12 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
     return;
   }
 
-  UnitLinkState link;
   AppOptions options;
   options.programFolder = programFolder;
   options.port = unit.DevicePath();
-  StderrMessages messages;
-  auto* view = new CTenvoView(link, options, &messages);
+  StderrMessages messages(kProgramName);
+  auto* view = new CTenvoView(options, &messages);
+  UnitLinkState& link = view->StationRecord().link;
   CMainFrame frame(view);
   frame.show();
 
@@ -329,16 +296,16 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
     return;
   }
   const milliseconds liveLimit = kLinkUpLimit + milliseconds(liveSeconds * 2000);
-  PumpUntil([&] { return view->Context().history.sampleCount >= liveSeconds; }, liveLimit);
+  PumpUntil([&] { return view->StationRecord().history.sampleCount >= liveSeconds; }, liveLimit);
   // A second without counts shows 0 as the current value; wait for one with
   // counts, so the picture shows a number there.
-  PumpUntil([&] { return view->Context().values.latestCount > 0.0; }, kCountedSecondLimit);
+  PumpUntil([&] { return view->StationRecord().values.latestCount > 0.0; }, kCountedSecondLimit);
 
   Settings& settings = view->SettingsRecord();
   pictures.Take(frame, "running.png", kLiveRegions);
 
   // The cursor over the newest second but a few, with its read-out.
-  const int newest = view->Context().history.sampleCount;
+  const int newest = view->StationRecord().history.sampleCount;
   PointAt(*view, TrendPointX(kSpan1Min, std::max(1, newest - 3)) + 1, kPopupMouseY);
   pictures.Take(frame, "running-popup.png", kLiveRegionsWithPopup);
   PointAt(*view, -1, -1);
@@ -381,12 +348,11 @@ void TakeMeasurementPictures(const std::string& programFolder, int liveSeconds,
 // generated_files.h): one day, thirty days under two comments, and a year.
 // The unit is absent, so only the clock moves between runs.
 void TakeFileViewPictures(const std::string& programFolder, Pictures& pictures) {
-  UnitLinkState link;
   AppOptions options;
   options.programFolder = programFolder;
   options.port = kNoSuchUnit;
-  StderrMessages messages;
-  auto* view = new CTenvoView(link, options, &messages);
+  StderrMessages messages(kProgramName);
+  auto* view = new CTenvoView(options, &messages);
   CMainFrame frame(view);
   frame.show();
   PumpUntil([&] { return view->CycleTimerRunning(); }, kLinkNgLimit);
@@ -440,12 +406,12 @@ void TakeFileViewPictures(const std::string& programFolder, Pictures& pictures) 
 
 // No unit at the configured path: the link line turns red.
 void TakeLinkNgPicture(const std::string& programFolder, Pictures& pictures) {
-  UnitLinkState link;
   AppOptions options;
   options.programFolder = programFolder;
   options.port = kNoSuchUnit;
-  StderrMessages messages;
-  auto* view = new CTenvoView(link, options, &messages);
+  StderrMessages messages(kProgramName);
+  auto* view = new CTenvoView(options, &messages);
+  UnitLinkState& link = view->StationRecord().link;
   CMainFrame frame(view);
   frame.show();
   if (!PumpUntil([&] { return link.linkStatus.load() == kLinkNg && view->CycleTimerRunning(); },
@@ -475,6 +441,7 @@ int main(int argc, char** argv) {
     return velrix::RejectArguments(velrix::kProgramName, "", velrix::kUsage);
   }
   std::error_code ec;
+  std::string error;
   if (!std::filesystem::is_directory(options.programFolder, ec)) {
     std::fprintf(stderr, "velrix-screenshots: no program folder at %s\n%s",
                  options.programFolder.c_str(), velrix::kUsage);
@@ -485,9 +452,10 @@ int main(int argc, char** argv) {
   QTemporaryDir scratch;
   std::string programFolder;
   if (!scratch.isValid() ||
-      !velrix::PrepareProgramFolder(options.programFolder, scratch.path().toStdString(),
-                                    &programFolder)) {
-    std::fprintf(stderr, "velrix-screenshots: cannot prepare a scratch program folder\n");
+      !velrix::PrepareScratchFolder(options.programFolder, scratch.path().toStdString(),
+                                    &programFolder, &error)) {
+    std::fprintf(stderr, "velrix-screenshots: cannot prepare a scratch program folder: %s\n",
+                 error.c_str());
     return 1;
   }
 

@@ -17,7 +17,7 @@
 #include "platform/clock.h"
 #include "platform/command_line.h"
 #include "platform/durable_file.h"
-#include "platform/user_messages.h"
+#include "platform/stderr_messages.h"
 
 namespace velrix {
 namespace {
@@ -27,13 +27,6 @@ constexpr int kExitLoaded = 0;
 constexpr int kExitReviewArguments = 1;
 constexpr int kExitNothingFound = 2;
 constexpr char kNothingFound[] = "この条件を満たすファイルは存在しません。";
-
-class StderrMessages final : public UserMessages {
- public:
-  void Show(const std::string& title, const std::string& text) override {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgramName, title.c_str(), text.c_str());
-  }
-};
 
 int Run(const ReviewOptions& options) {
   ConditionRange range;
@@ -56,7 +49,7 @@ int Run(const ReviewOptions& options) {
     }
   }
   const Clock& clock = DefaultClock();
-  StderrMessages messages;
+  StderrMessages messages(kProgramName);
   const ReaderEnv env{messages, clock};
   auto history = std::make_unique<FileHistory>();
   history->filters = options.filters;

@@ -119,9 +119,9 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
   PanelResult result;
   const Clock& clock = in.clock ? *in.clock : DefaultClock();
 
-  // Step 1, the warnings, was evaluated by the caller into in.warnings.
+  // The warnings were evaluated by the caller into in.warnings.
 
-  // Step 2: run and stop marks.
+  // Run and stop marks.
   if (in.measuring == 1) {
     DrawRunMark(p, t);
     result.mark = RunMark::Run;
@@ -130,7 +130,7 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
     result.mark = RunMark::Stop;
   }
 
-  // Step 3: link status line.
+  // Link status line.
   if (in.linkStatus == 1) {
     GdiClear(p, t, kLinkLeft, kLinkTop, kLinkRight, kLinkBottom);
     GdiText(p, t, kStatusFont, kLinkOkX, kLinkY, LinkStatusText(in.linkStatus, in.portName),
@@ -142,7 +142,7 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
     result.linkFailedShown = true;
   }
 
-  // Step 4: retry box, its frame open where the title sits.
+  // Retry box, its frame open where the title sits.
   GdiClear(p, t, kRetryClearLeft, kRetryClearTop, kRetryClearRight, kRetryClearBottom);
   GdiLine(p, kRetryLeft, kRetryTop, kRetryGapLeft, kRetryTop, t.shadowPen);
   GdiLine(p, kRetryGapRight, kRetryTop, kRetryRight, kRetryTop, t.shadowPen);
@@ -157,7 +157,7 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
             t.palette[kBlack]);
   }
 
-  // Step 5: power indicators.
+  // Power indicators.
   GdiText(p, t, kStatusFont, kPowerLabelX, kBatteryLabelY, kBatteryText, t.palette[kBlack]);
   DrawPowerSquare(p, t, kBatterySquareTop, kBatterySquareBottom,
                   BatterySquarePalette(in.batteryLow));
@@ -165,9 +165,9 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
   DrawPowerSquare(p, t, kSolarSquareTop, kSolarSquareBottom,
                   SolarSquarePalette(in.solarReached));
 
-  // Step 6, the power checks, ran in the caller before this drawing.
+  // The power checks ran in the caller before this drawing.
 
-  // Step 7: left box.
+  // Left box.
   DrawSunkenBox(p, t, kLeftBoxX, kLeftBoxY, kLeftBoxW, kLeftBoxH, kLeftBoxFill);
   result.leftProbe = Probe(kLeftBoxX, kLeftBoxY, kLeftBoxFill);
   GdiText(p, t, kIntegratedFont, kClockX, kClockY,
@@ -177,7 +177,7 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
   for (int row = kRowIntegrated; row <= kRowPredictedYear; ++row)
     DrawRow(p, t, in, row, kIntegratedFont);
 
-  // Step 8: right box with the three value fields.
+  // Right box with the three value fields.
   DrawSunkenBox(p, t, kRightBoxX, kRightBoxY, kRightBoxW, kRightBoxH, kRightBoxFill);
   result.rightProbe = Probe(kRightBoxX, kRightBoxY, kRightBoxFill);
   for (int row = kRowCurrent; row <= kRowHour; ++row) {
@@ -189,7 +189,7 @@ PanelResult DrawPanel(QPainter& p, const DisplayTools& t, const PanelInputs& in)
             warned ? t.palette[kRed] : place.colour);
   }
 
-  // Step 9: warning box.
+  // Warning box.
   if (!in.warnings.reason.empty()) {
     GdiRectangle(p, kWarnLeft, kWarnTop, kWarnRight, kWarnBottom, t.palettePen[kRed],
                  t.paletteBrush[kYellowOlive]);

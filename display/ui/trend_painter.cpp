@@ -27,14 +27,14 @@ void DrawDot(QPainter& p, const DisplayTools& t, int x, int y, int palette) {
 void PaintTrendPicture(QPainter& p, const DisplayTools& t, const TrendPicture& pic) {
   PrepareGdiPainter(p);
 
-  // Step 1: margins.
+  // Margins.
   for (const auto& m : kMargins) GdiClear(p, t, m[0], m[1], m[2], m[3]);
 
-  // Step 4: plot area.
+  // Plot area.
   GdiRectangle(p, kPlotLeft, kPlotTop, kPlotRight + 1, kPlotBottom + 1, t.backgroundPen,
                QBrush(kPlotFill));
 
-  // Step 5: value grid.
+  // Value grid.
   for (int i = 0; i <= 2; ++i) {
     const int y = TrendValueGridY(i);
     if (i == 1)
@@ -43,7 +43,7 @@ void PaintTrendPicture(QPainter& p, const DisplayTools& t, const TrendPicture& p
       GdiLine(p, kPlotLeft, y, kPlotRight, y, t.palettePen[kWhite]);
   }
 
-  // Step 6: time grid.
+  // Time grid.
   const int n = TrendSpanOf(pic.span).gridIntervals;
   for (int j = 0; j <= n; ++j) {
     const int x = TrendTimeGridX(pic.span, j);
@@ -53,15 +53,15 @@ void PaintTrendPicture(QPainter& p, const DisplayTools& t, const TrendPicture& p
       GdiDottedLine(p, x, kPlotBottom, x, kTimeGridTop, kDottedGrid);
   }
 
-  // Steps 3, 5, 6, 7: every text.
+  // Every text.
   for (const TrendText& text : pic.texts)
     GdiText(p, t, kTextFont, text.x, text.y, text.text, t.palette[text.palette]);
 
-  // Step 8: the "now" line.
+  // The "now" line.
   if (pic.nowLine)
     GdiLine(p, pic.nowX, kPlotBottom, pic.nowX, kTimeGridTop, t.palettePen[0]);
 
-  // Steps 9-11: starting dot, points, joins and the average line.
+  // Starting dot, points, joins and the average line.
   for (const TrendMark& m : pic.marks) {
     if (m.kind == TrendMark::Dot)
       DrawDot(p, t, m.x1, m.y1, m.palette);

@@ -1,5 +1,6 @@
 #include "link/ui/link_forms.h"
 
+#include "link/link_settings.h"
 #include "settings/settings_files.h"
 #include "settings/ui/field_text.h"
 #include "settings/ui/general_forms.h"
@@ -59,7 +60,7 @@ bool AcceptComNumberForm(const ComNumberForm& form, const Settings& settings,
     return false;
   }
   link.comNumber.store(ReadComNumber(form.numberText));
-  SaveComPort(settings, link, messages);
+  SaveComPort(settings, LinkSettingsOf(link), messages);
   return true;
 }
 
@@ -82,13 +83,13 @@ bool AcceptRetryForm(const RetryForm& form, const Settings& settings, UnitLinkSt
                      UserMessages& messages) {
   const std::string failure = ValidateRetryForm(form);
   if (!failure.empty()) {
-    messages.Show(kDialogSettingErrorTitle, failure);
+    messages.Show(kSettingErrorTitle, failure);
     return false;
   }
   link.maxRetries.store(static_cast<int>(ReadNumberEdit(form.maxRetriesText)));
   if (form.modeChoice >= 0 && form.modeChoice < kRetryModeChoices)
     link.retryMode.store(form.modeChoice);
-  SaveRetrySettings(settings, link, messages);
+  SaveRetrySettings(settings, LinkSettingsOf(link), messages);
   return true;
 }
 
@@ -138,11 +139,14 @@ bool AcceptPowerForm(const PowerForm& form, Settings& settings, UnitLinkState& l
                      UserMessages& messages) {
   const std::string failure = ValidatePowerForm(form);
   if (!failure.empty()) {
-    messages.Show(kDialogSettingErrorTitle, failure);
+    messages.Show(kSettingErrorTitle, failure);
     return false;
   }
   ApplyPowerForm(form, settings.power);
-  SavePowerSettings(settings, link, messages);  // also recomputes statusReadInterval
+  // The new interval is in force whether or not the file took it.
+  LinkSettings linkSettings = LinkSettingsOf(link);
+  SavePowerSettings(settings, linkSettings, messages);
+  link.statusReadInterval.store(linkSettings.statusReadInterval);
   return true;
 }
 

@@ -17,35 +17,24 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "datafile/data_file_writer.h"
 #include "datafile/working_copy.h"
 #include "link/port_names.h"
-#include "link/unit_link_state.h"
-#include "link/usb_comm.h"
-#include "link/usb_comm_kanshi.h"
-#include "measure/derived_values.h"
-#include "measure/dose_table.h"
 #include "measure/keep_awake.h"
-#include "measure/live_history.h"
 #include "measure/measurement.h"
-#include "measure/measurement_run.h"
 #include "measure/recorder/service_watch.h"
+#include "measure/station.h"
 #include "platform/clock.h"
 #include "platform/command_line.h"
 #include "platform/program_folder.h"
 #include "platform/scaled_clock.h"
+#include "platform/stderr_messages.h"
 #include "platform/system_info.h"
-#include "platform/user_messages.h"
 #include "publish/station_publishers.h"
-#include "settings/settings.h"
-#include "settings/settings_files.h"
-#include "sim/sim_unit.h"
 
 namespace velrix {
 namespace {
@@ -68,13 +57,6 @@ constexpr int kExitWriteFailed = 1;
 volatile std::sig_atomic_t stopRequested = 0;
 
 extern "C" void OnStopSignal(int) { stopRequested = 1; }
-
-class StderrMessages final : public UserMessages {
- public:
-  void Show(const std::string& title, const std::string& text) override {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgramName, title.c_str(), text.c_str());
-  }
-};
 
 // No buttons, no dialogs, no drawing: the refresh request only asks the loop
 // to run the measurement checks after the tick.
@@ -117,10 +99,7 @@ std::string ServiceStatus(const UnitLinkState& link, const LinkConfig& config,
   return status + "; not recording";
 }
 
-struct Options {
-  std::string port;
-  std::string programFolder;
-  bool simulate = false;
+struct Options : StationOptions {
   ClockOptions clock;
 };
 
@@ -128,23 +107,14 @@ struct Options {
 // before. On a bad argument returns false with a message.
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
     if (TakeClockOption(args, &i, &options->clock, error)) {
       if (!error->empty()) return false;
-    } else if (arg == "--simulate") {
-      options->simulate = true;
-    } else if ((arg == "--port" || arg == "--program-folder") && i + 1 < args.size()) {
-      (arg == "--port" ? options->port : options->programFolder) = args[++i];
-    } else {
-      *error = "unknown or incomplete argument: " + arg;
+    } else if (!TakeStationOption(args, &i, options)) {
+      *error = "unknown or incomplete argument: " + args[i];
       return false;
     }
   }
-  if (options->simulate && !options->port.empty()) {
-    *error = "--simulate and --port name two different units; give one of them";
-    return false;
-  }
-  return true;
+  return CheckStationOptions(*options, error);
 }
 
 // Sleeps until the deadline, waking early for a stop signal.
@@ -154,78 +124,44 @@ void SleepUntil(std::chrono::steady_clock::time_point deadline) {
   }
 }
 
-// The simulated unit of --simulate: a quiet background with Poisson counts.
-sim::SimConfig SimulatedUnitConfig(const ScaledClock* clock) {
-  sim::SimConfig config;
-  config.counts.kind = sim::CountSource::Kind::Random;
-  config.counts.mean = 0.1;
-  config.counts.seed = static_cast<std::uint32_t>(std::time(nullptr));
-  config.clock = clock;
-  return config;
-}
-
 int Run(const Options& options) {
-  StderrMessages messages;
+  StderrMessages messages(kProgramName);
   HeadlessView view;
   std::string clockError;
   const std::unique_ptr<ScaledClock> scaledClock = MakeScaledClock(options.clock, &clockError);
   const Clock& clock = scaledClock ? static_cast<const Clock&>(*scaledClock) : DefaultClock();
-  const int timeScale = scaledClock ? scaledClock->Scale() : 1;
   if (!clockError.empty()) std::fprintf(stderr, "%s: %s\n", kProgramName, clockError.c_str());
+  const std::unique_ptr<Station> station = BuildStation(options, messages, clock);
+  Station& s = *station;
 
   // Rows a killed predecessor left uncommitted go to their dated file first.
   // The note names the dated file only until the recovery commits it, so it
   // is read first.
-  const std::string workingPath = WorkingCopyPath(options.programFolder);
-  const std::string pendingTarget = ReadWorkingTarget(workingPath);
-  if (RecoverWorkingCopyAtStart(workingPath, messages) == RecoveryResult::Copied) {
+  const std::string pendingTarget = ReadWorkingTarget(WorkingCopyPath(options.programFolder));
+  if (RecoverUncommittedRows(s) == RecoveryResult::Copied) {
     std::fprintf(stderr, "%s: recovered uncommitted rows into %s\n", kProgramName,
                  pendingTarget.c_str());
   }
-
-  auto link = std::make_unique<UnitLinkState>();
-  Settings settings;
-  SetDefaultFolders(settings, options.programFolder, DocumentsFolder());
-  LoadSettingsAtStartup(settings, *link, MachineName(), messages);
-  auto doseTable = std::make_unique<DoseTable>();
-  LoadDoseTable(*doseTable, options.programFolder, messages);
-
-  LinkConfig config;
-  config.overridePort = options.port;
-  config.clock = &clock;
-  config.timeScale = timeScale;
-  std::unique_ptr<sim::SimUnit> simUnit;
-  if (options.simulate) {
-    simUnit = std::make_unique<sim::SimUnit>(SimulatedUnitConfig(scaledClock.get()));
-    std::string error;
-    if (simUnit->Start(&error)) {
-      config.overridePort = simUnit->DevicePath();
-    } else {
-      std::fprintf(stderr, "%s: the simulated unit could not be started: %s\n", kProgramName,
-                   error.c_str());
-    }
+  LoadStationSettings(s);
+  const LinkStart started = StartStationLink(s);
+  if (!started.unitStarted) {
+    std::fprintf(stderr, "%s: the simulated unit could not be started: %s\n", kProgramName,
+                 started.unitError.c_str());
   }
-  LinkSupervisor supervisor(*link, config);
-  if (StartLinkThreads(supervisor) != 0) {
+  if (!started.threadsStarted) {
     std::fprintf(stderr, "%s: the link thread could not be started\n", kProgramName);
   }
-
-  MeasurementRun run;
-  auto history = std::make_unique<LiveHistory>();
-  DerivedValues values;
-  DataFileWriter writer;
-  MeasurementContext ctx{run,        *history, values, *link,    settings,
-                         *doseTable, writer,   clock,  messages, view};
+  MeasurementContext ctx{s, view};
 
   // The publishers read the link and its supervisor, and need the unit
   // number of the settings: they start once both are there.
   StationPublishers publishers(Say);
   const std::string publishProblems = publishers.Start(
-      options.programFolder, {link.get(), &supervisor, settings.comment.unitNumber});
+      options.programFolder, {&s.link, s.supervisor.get(), s.settings.comment.unitNumber});
   if (!publishProblems.empty()) Say(publishProblems);
   view.publishers = &publishers;
   ServiceWatch service;
-  service.Ready(ServiceStatus(*link, config, writer));
+  service.Ready(ServiceStatus(s.link, s.linkConfig, s.writer));
 
   int exitCode = kExitOk;
   std::string announced;
@@ -234,7 +170,7 @@ int Run(const Options& options) {
   });
   // The cycle keeps two ticks to the clock's second, however fast it runs.
   const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-      kCyclePeriod) / timeScale;
+      kCyclePeriod) / s.linkConfig.timeScale;
   auto next = std::chrono::steady_clock::now();
   while (stopRequested == 0) {
     next += period;
@@ -243,21 +179,21 @@ int Run(const Options& options) {
       view.refreshPosted = false;
       MeasurementChecks(ctx);
     }
-    if (link->measuring.load() != 1) {
+    if (s.link.measuring.load() != 1) {
       // A writer failure needs someone to look at the data folder; starting
       // over would only repeat it.
-      if (writer.failed) {
+      if (s.writer.failed) {
         exitCode = kExitWriteFailed;
         break;
       }
-      if (link->linkStatus.load() == kLinkOk) StartMeasurement(ctx);
+      if (s.link.linkStatus.load() == kLinkOk) StartMeasurement(ctx);
     }
-    keepAwake.Follow(link->measuring.load() == 1);
-    if (link->measuring.load() == 1 && writer.datedPath != announced) {
-      announced = writer.datedPath;
+    keepAwake.Follow(s.link.measuring.load() == 1);
+    if (s.link.measuring.load() == 1 && s.writer.datedPath != announced) {
+      announced = s.writer.datedPath;
       std::fprintf(stderr, "%s: recording into %s\n", kProgramName, announced.c_str());
     }
-    service.CycleRan(ServiceStatus(*link, config, writer));
+    service.CycleRan(ServiceStatus(s.link, s.linkConfig, s.writer));
     SleepUntil(next);
   }
 
@@ -266,8 +202,7 @@ int Run(const Options& options) {
   // After the last seconds the exit drained from the ring.
   publishers.Stop();
   keepAwake.Follow(false);
-  supervisor.Stop();
-  if (simUnit) simUnit->Stop();
+  StopStationLink(s);
   return exitCode;
 }
 

@@ -57,7 +57,7 @@ void ApplyWarningForm(const WarningForm& form, WarningSettings& settings) {
 bool AcceptWarningForm(const WarningForm& form, Settings& settings, UserMessages& messages) {
   const std::string failure = ValidateWarningForm(form);
   if (!failure.empty()) {
-    messages.Show(kDialogSettingErrorTitle, failure);
+    messages.Show(kSettingErrorTitle, failure);
     return false;
   }
   ApplyWarningForm(form, settings.warning);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "link/link_settings.h"
 #include "settings/settings_files.h"
 #include "settings/ui/field_text.h"
 
@@ -58,7 +59,7 @@ std::string CreateFolderQuestion(const std::string& candidate) {
 bool AcceptDataFolderForm(const DataFolderForm& form, bool browseOpen, Settings& settings,
                           UserQuestions& questions, UserMessages& messages) {
   if (browseOpen) {
-    messages.Show(kDialogSettingErrorTitle, kCloseBrowserMessage);
+    messages.Show(kSettingErrorTitle, kCloseBrowserMessage);
     return false;
   }
   std::string text;
@@ -83,7 +84,7 @@ bool AcceptDataFolderForm(const DataFolderForm& form, bool browseOpen, Settings&
 
 bool CancelDataFolderDialog(bool browseOpen, UserMessages& messages) {
   if (!browseOpen) return true;
-  messages.Show(kDialogSettingErrorTitle, kCloseBrowserMessage);
+  messages.Show(kSettingErrorTitle, kCloseBrowserMessage);
   return false;
 }
 
@@ -143,7 +144,7 @@ BuzzerForm FillBuzzerForm(const UnitLinkState& link) { return {link.detectionBuz
 BuzzerOutcome AcceptBuzzerForm(const BuzzerForm& form, const Settings& settings,
                                UnitLinkState& link, UserMessages& messages, const PauseFn& pause) {
   if (link.linkStatus.load() != kLinkOk) {
-    messages.Show(kDialogSystemErrorTitle, kBuzzerLinkDownMessage);
+    messages.Show(kSystemErrorTitle, kBuzzerLinkDownMessage);
     return BuzzerOutcome::LinkDown;
   }
   link.detectionBuzzer.store(form.on ? 1 : 0);
@@ -151,11 +152,11 @@ BuzzerOutcome AcceptBuzzerForm(const BuzzerForm& form, const Settings& settings,
   for (int look = 0; look < kBuzzerLooks; ++look) {
     pause(kBuzzerLookIntervalMs);
     if (link.buzzerRequest.load() == 0) {
-      SaveBuzzer(settings, link, messages);
+      SaveBuzzer(settings, LinkSettingsOf(link), messages);
       return BuzzerOutcome::Taken;
     }
   }
-  messages.Show(kDialogSystemErrorTitle, kBuzzerNotTakenMessage);
+  messages.Show(kSystemErrorTitle, kBuzzerNotTakenMessage);
   return BuzzerOutcome::NotTaken;
 }
 

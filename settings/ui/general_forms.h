@@ -14,9 +14,6 @@
 
 namespace velrix {
 
-inline constexpr char kDialogSettingErrorTitle[] = "設定異常";
-inline constexpr char kDialogSystemErrorTitle[] = "システム異常";
-
 // Data folder (CDlg_df_set).
 inline constexpr char kCloseBrowserMessage[] = "フォルダ参照ダイアログを閉じてください。";
 inline constexpr char kFolderCheckTitle[] = "フォルダ確認";

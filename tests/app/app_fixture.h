@@ -22,8 +22,9 @@
 #include "app/main_frame.h"
 #include "app/tenvo_view.h"
 #include "link/unit_link_state.h"
-#include "settings/settings.h"
+#include "settings/later_run_folder.h"
 #include "settings/settings_files.h"
+#include "tests/support/program_run.h"
 #include "tests/support/recording_messages.h"
 #include "tests/support/temp_folder.h"
 
@@ -38,10 +39,6 @@ inline constexpr char kNoSuchUnit[] = "/dev/velrix-test-no-such-unit";
 // costs nothing.
 inline constexpr double kLinkUpSeconds = 30.0;
 inline constexpr double kRowsSeconds = 60.0;
-
-inline std::string ShippedProgramFolder() {
-  return (fs::path(__FILE__).parent_path() / "../../resources/program/").lexically_normal().string();
-}
 
 // Runs the event loop of this thread (timers, posted refreshes, paints)
 // until condition() holds or the time is up.
@@ -73,26 +70,10 @@ class ProgramFolder {
  public:
   explicit ProgramFolder(int autoStart = 0, const std::vector<std::string>& leaveOut = {}) {
     program_ = temp_.slash() + "program/";
-    fs::create_directories(program_);
-    for (const auto& entry : fs::directory_iterator(ShippedProgramFolder())) {
-      if (entry.is_regular_file()) fs::copy_file(entry.path(), program_ + entry.path().filename().string());
-    }
-    Settings settings;
-    SetDefaultFolders(settings, program_, temp_.File("base"));
-    settings.displayUnits = {0, 0, kDefaultAverageSeconds};
-    settings.trend = {0, 0};
-    settings.comment = {"SHELL-TEST", kDefaultUnitNumber, "roof"};
-    settings.autoStart = autoStart;
-    UnitLinkState link;
-    RecordingMessages messages;
-    SaveDataFolder(settings, messages);
-    SaveDisplayUnits(settings, messages);
-    SaveTrendSettings(settings, messages);
-    SaveComment(settings, messages);
-    SaveWarningSettings(settings, messages);
-    SaveBuzzer(settings, link, messages);
-    SaveAutoStart(settings, messages);
-    EXPECT_TRUE(messages.Shown().empty());
+    const Settings settings = LaterRunSettings(program_, temp_.File("base"),
+                                               {"SHELL-TEST", kDefaultUnitNumber, "roof"}, autoStart);
+    std::string error;
+    EXPECT_TRUE(WriteLaterRunFolder(settings, ShippedProgramFolder(), &error)) << error;
     for (const std::string& name : leaveOut) fs::remove(program_ + name);
     dataFolder_ = settings.dataFolder;
   }
@@ -114,7 +95,8 @@ class Shell {
   Shell(const ProgramFolder& folder, const std::string& port) {
     options_.programFolder = folder.program();
     options_.port = port;
-    view_ = new CTenvoView(link_, options_, &messages_);
+    view_ = new CTenvoView(options_, &messages_);
+    station_ = view_->SharedStation();
     frame_ = std::make_unique<CMainFrame>(view_);
   }
   ~Shell() { frame_.reset(); }
@@ -129,12 +111,12 @@ class Shell {
 
   CMainFrame& frame() { return *frame_; }
   CTenvoView& view() { return *view_; }
-  UnitLinkState& link() { return link_; }
+  UnitLinkState& link() { return station_->link; }
   RecordingMessages& messages() { return messages_; }
 
  private:
   RecordingMessages messages_;
-  UnitLinkState link_;
+  std::shared_ptr<Station> station_;  // the view's, also after the view is gone
   AppOptions options_;
   CTenvoView* view_ = nullptr;  // owned by the frame
   std::unique_ptr<CMainFrame> frame_;

@@ -189,18 +189,17 @@ TEST(MainWindow, TheCycleTimerRunsOnlyAfterTheFirstPaint) {
 // it was, even when the history under it has changed.
 TEST(MainWindow, TheRefreshRedrawsTheGraphForANewSecondButNotForEachClockSecond) {
   ProgramFolder folder;
-  UnitLinkState link;
   AppOptions options;
   options.programFolder = folder.program();
   options.port = kNoSuchUnit;
   RecordingMessages messages;
   ManualClock clock(1'700'000'000);
-  auto* view = new CTenvoView(link, options, &messages, &clock);
+  auto* view = new CTenvoView(options, &messages, &clock);
   auto frame = std::make_unique<CMainFrame>(view);
   frame->show();
   ASSERT_TRUE(PumpUntil([&] { return view->Button(kButtonStart) != nullptr; }, 20.0));
   view->SettingsRecord().trend = {0, 10};  // one minute, 10 CPS full scale
-  LiveHistory& history = view->Context().history;
+  LiveHistory& history = view->StationRecord().history;
   auto setCounts = [&](int seconds, double count) {
     for (int s = 0; s < seconds; ++s) {
       history.slots[static_cast<std::size_t>(s)].count = count;

@@ -40,11 +40,10 @@ class BoxWatcher {
 TEST(MessageOwners, StartUpBoxesStandAloneAndTheMeasurementsStandOverTheWindow) {
   BoxWatcher watcher;
   ProgramFolder folder(0, {"sv_table.def"});
-  UnitLinkState link;
   AppOptions options;
   options.programFolder = folder.program();
   options.port = kNoSuchUnit;
-  auto* view = new CTenvoView(link, options, nullptr);
+  auto* view = new CTenvoView(options, nullptr);
   CMainFrame frame(view);
   ASSERT_EQ(watcher.seen.size(), 1u);  // the missing conversion table
   EXPECT_EQ(watcher.seen[0].owner, nullptr);

@@ -45,11 +45,11 @@ TEST(ViewLinkFaults, UnplugAndReplugShowsTheLinkLostWhileTheMeasurementRecordsOn
   auto first = std::make_unique<sim::SimUnit>(MarkedUnit(clock, station.UnitLink()));
   ASSERT_TRUE(first->Start());
   RecordingMessages messages;
-  UnitLinkState link;
   AppOptions options;
   options.programFolder = station.program();
   options.port = station.UnitLink();
-  auto* view = new CTenvoView(link, options, &messages, &clock.clock());
+  auto* view = new CTenvoView(options, &messages, &clock.clock());
+  UnitLinkState& link = view->StationRecord().link;
   auto frame = std::make_unique<CMainFrame>(view);
   frame->show();
   // The automatic start of the station's settings.

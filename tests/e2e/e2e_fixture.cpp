@@ -18,20 +18,15 @@
 #include <QCoreApplication>
 
 #include "datafile/data_file_reader.h"
-#include "link/unit_link_state.h"
 #include "platform/cp932.h"
-#include "settings/settings.h"
+#include "settings/later_run_folder.h"
 #include "settings/settings_files.h"
-#include "tests/support/data_file_fixture.h"
 #include "tests/e2e/timeline_check.h"
-#include "tests/support/recording_messages.h"
+#include "tests/support/data_file_fixture.h"
+#include "tests/support/program_run.h"
 
 namespace velrix::testing::e2e {
 namespace {
-
-std::string ShippedProgramFolder() {
-  return (fs::path(__FILE__).parent_path() / "../../resources/program/").lexically_normal().string();
-}
 
 int Digits(const std::string& s, std::size_t from, std::size_t n) {
   return std::atoi(s.substr(from, n).c_str());
@@ -137,27 +132,10 @@ Station::Station(int autoStart) {
   fs::create_directories(temp_.File("home"));
   fs::create_directories(temp_.File("runtime"));
   ::chmod(temp_.File("runtime").c_str(), 0700);
-  for (const auto& entry : fs::directory_iterator(ShippedProgramFolder())) {
-    if (entry.is_regular_file()) {
-      fs::copy_file(entry.path(), program_ + entry.path().filename().string());
-    }
-  }
-  Settings settings;
-  SetDefaultFolders(settings, program_, temp_.File("base"));
-  settings.displayUnits = {0, 0, kDefaultAverageSeconds};
-  settings.trend = {0, 0};
-  settings.comment = {"E2E-PC", kDefaultUnitNumber, "roof"};
-  settings.autoStart = autoStart;
-  UnitLinkState link;
-  RecordingMessages messages;
-  SaveDataFolder(settings, messages);
-  SaveDisplayUnits(settings, messages);
-  SaveTrendSettings(settings, messages);
-  SaveComment(settings, messages);
-  SaveWarningSettings(settings, messages);
-  SaveBuzzer(settings, link, messages);
-  SaveAutoStart(settings, messages);
-  EXPECT_TRUE(messages.Shown().empty());
+  const Settings settings = LaterRunSettings(program_, temp_.File("base"),
+                                             {"E2E-PC", kDefaultUnitNumber, "roof"}, autoStart);
+  std::string error;
+  EXPECT_TRUE(WriteLaterRunFolder(settings, ShippedProgramFolder(), &error)) << error;
   dataFolder_ = settings.dataFolder;
 }
 
@@ -249,26 +227,31 @@ std::string Describe(const std::optional<int>& status) {
   return "status " + std::to_string(*status);
 }
 
-std::unique_ptr<Child> StartRecorder(const Station& station, const SharedClock& clock,
-                                     const std::string& outputName, const ChildSetup& setup) {
+namespace {
+
+// A program of the build on the station's unit link, with the shared clock.
+std::unique_ptr<Child> StartOnStation(const std::string& program, const Station& station,
+                                      const SharedClock& clock, const std::string& outputName,
+                                      const ChildSetup& setup) {
   std::vector<std::string> args = {"--port", station.UnitLink(), "--program-folder",
                                    station.program()};
   const std::vector<std::string> clockArgs = clock.Args();
   args.insert(args.end(), clockArgs.begin(), clockArgs.end());
   args.insert(args.end(), setup.extraArgs.begin(), setup.extraArgs.end());
-  return std::make_unique<Child>(RecorderProgram(), args, station.Env(),
-                                 station.temp().File(outputName), setup);
+  return std::make_unique<Child>(program, args, station.Env(), station.temp().File(outputName),
+                                 setup);
+}
+
+}  // namespace
+
+std::unique_ptr<Child> StartRecorder(const Station& station, const SharedClock& clock,
+                                     const std::string& outputName, const ChildSetup& setup) {
+  return StartOnStation(RecorderProgram(), station, clock, outputName, setup);
 }
 
 std::unique_ptr<Child> StartVelrix(const Station& station, const SharedClock& clock,
                                    const std::string& outputName, const ChildSetup& setup) {
-  std::vector<std::string> args = {"--port", station.UnitLink(), "--program-folder",
-                                   station.program()};
-  const std::vector<std::string> clockArgs = clock.Args();
-  args.insert(args.end(), clockArgs.begin(), clockArgs.end());
-  args.insert(args.end(), setup.extraArgs.begin(), setup.extraArgs.end());
-  return std::make_unique<Child>(VelrixProgram(), args, station.Env(),
-                                 station.temp().File(outputName), setup);
+  return StartOnStation(VelrixProgram(), station, clock, outputName, setup);
 }
 
 bool WaitUntil(const std::function<bool()>& condition, double seconds) {

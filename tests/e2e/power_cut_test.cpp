@@ -165,11 +165,10 @@ TEST(PowerCut, TheWindowLosesNoCommittedDayNoSettingAndAtMostTheRowBeingWritten)
   ASSERT_TRUE(unit.Start());
   RecordWithCuts(station, CutDraw{22, 1.0, 0.15, 0.25, 150}, unit, [&] {
     RecordingMessages messages;
-    UnitLinkState link;
     AppOptions options;
     options.programFolder = station.Program();
     options.port = station.station().UnitLink();
-    auto* view = new CTenvoView(link, options, &messages, &clock.clock());
+    auto* view = new CTenvoView(options, &messages, &clock.clock());
     auto frame = std::make_unique<CMainFrame>(view);
     frame->show();
     int saves = 0;
@@ -199,11 +198,10 @@ TEST(PowerCut, TheWindowLosesNoCommittedDayNoSettingAndAtMostTheRowBeingWritten)
 
   EXPECT_EQ(CheckEveryCut(station, versions, [&](const std::string& report) {
               RecordingMessages messages;
-              UnitLinkState link;
               AppOptions options;
               options.programFolder = station.Program();
               options.port = station.station().temp().File("no-unit");
-              auto* view = new CTenvoView(link, options, &messages);
+              auto* view = new CTenvoView(options, &messages);
               auto frame = std::make_unique<CMainFrame>(view);
               frame->show();
               const bool up =

@@ -141,11 +141,11 @@ TEST(ViewSettings, FoldersForSettingsFilesGiveNineMessagesAndTheDefaults) {
   Station station;
   DamageSettings(station, Damage::Folder);
   RecordingMessages messages;
-  UnitLinkState link;
   AppOptions options;
   options.programFolder = station.program();
   options.port = station.UnitLink();  // no unit there
-  auto* view = new CTenvoView(link, options, &messages);
+  auto* view = new CTenvoView(options, &messages);
+  UnitLinkState& link = view->StationRecord().link;
   auto frame = std::make_unique<CMainFrame>(view);
   frame->show();
   ASSERT_TRUE(WaitUntil(

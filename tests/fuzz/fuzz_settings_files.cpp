@@ -65,7 +65,7 @@ void Put(const std::string& path, const char* p, std::size_t n) {
 
 struct Loaded {
   Settings settings;
-  std::unique_ptr<UnitLinkState> link = std::make_unique<UnitLinkState>();
+  std::unique_ptr<LinkSettings> link = std::make_unique<LinkSettings>();
 };
 
 // The start-up's reading from folder, and the COM number.
@@ -110,7 +110,7 @@ void CheckRead(const Loaded& l) {
   CheckText(s.comment.unitNumber, kCommentTextMaxBytes);
   CheckText(s.comment.comment, kCommentTextMaxBytes);
   Require(s.dataFolder == s.baseFolder + "/" + kDataFolderName, "data folder not base + Velrix");
-  Require(l.link->statusReadInterval.load() == StatusReadIntervalSeconds(s.power),
+  Require(l.link->statusReadInterval == StatusReadIntervalSeconds(s.power),
           "status read interval not the interval in seconds");
 }
 
@@ -135,13 +135,11 @@ void CheckSameIntegers(const Loaded& a, const Loaded& b) {
            x.power.events[e].popupAtExecution == y.power.events[e].popupAtExecution;
   }
   Require(same, "a setting read back with another integer");
-  const UnitLinkState& p = *a.link;
-  const UnitLinkState& q = *b.link;
-  Require(p.detectionBuzzer.load() == q.detectionBuzzer.load() &&
-              p.comNumber.load() == q.comNumber.load() &&
-              p.retryMode.load() == q.retryMode.load() &&
-              p.maxRetries.load() == q.maxRetries.load() &&
-              p.statusReadInterval.load() == q.statusReadInterval.load(),
+  const LinkSettings& p = *a.link;
+  const LinkSettings& q = *b.link;
+  Require(p.detectionBuzzer == q.detectionBuzzer && p.comNumber == q.comNumber &&
+              p.retryMode == q.retryMode && p.maxRetries == q.maxRetries &&
+              p.statusReadInterval == q.statusReadInterval,
           "a link setting read back with another integer");
 }
 

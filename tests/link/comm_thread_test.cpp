@@ -13,7 +13,7 @@
 #include "link/port_names.h"
 #include "link/protocol.h"
 #include "sim/sim_unit.h"
-#include "tests/link/link_test_support.h"
+#include "tests/support/unit_end.h"
 #include "tests/support/temp_folder.h"
 
 namespace velrix {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "link/protocol.h"
-#include "tests/link/link_test_support.h"
+#include "tests/support/unit_end.h"
 
 namespace velrix::testing {
 

@@ -414,26 +414,20 @@ namespace velrix::testing {
 namespace {
 
 // A message box is modal, but the cycle's timer keeps firing in its event
-// loop: this sink plays that by ticking while "the box is open".
-class TickingMessages final : public UserMessages {
- public:
-  void Show(const std::string& title, const std::string& text) override {
-    shown.push_back(title + ":" + text);
-    measuringWhenShown = link->measuring.load();
-    for (int i = 0; i < 10; ++i) CycleTick(*ctx);
-  }
-  MeasurementContext* ctx = nullptr;
-  UnitLinkState* link = nullptr;
+// loop: the messages play that by ticking while "the box is open".
+struct TickingBoxes {
   std::vector<std::string> shown;
   int measuringWhenShown = -1;
 };
 
 TEST_F(MeasureTest, AWriterFailureStopsTheRunBeforeItsMessageAndTicksBehindTheBoxDoNothing) {
-  TickingMessages boxes;
-  MeasurementContext ticking{run, history, values, link, settings, doseTable, writer, clock,
-                             boxes, view};
-  boxes.ctx = &ticking;
-  boxes.link = &link;
+  TickingBoxes boxes;
+  MeasurementContext& ticking = ctx;
+  messages.onShow = [&] {
+    boxes.shown.push_back("shown");
+    boxes.measuringWhenShown = link.measuring.load();
+    for (int i = 0; i < 10; ++i) CycleTick(ticking);
+  };
   SetLocal(2013, 3, 2, 13, 5, 7);
   StartMeasurement(ticking);
   ASSERT_EQ(link.measuring.load(), 1);

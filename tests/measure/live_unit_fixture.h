@@ -85,17 +85,17 @@ class LiveUnitTest : public ::testing::Test {
   std::string WorkingPath() const { return settings.programFolder + "data.tmp"; }
 
   TempFolder temp;
-  Settings settings;
   RecordingMessages messages;
   RecordingView view;
-  MeasurementRun run;
-  LiveHistory history;
-  DerivedValues values;
-  UnitLinkState link;
-  DoseTable doseTable;
-  DataFileWriter writer;
-  MeasurementContext ctx{run,       history, values,         link,     settings,
-                         doseTable, writer,  DefaultClock(), messages, view};
+  const std::unique_ptr<Station> station = BuildStation({}, messages, DefaultClock());
+  Settings& settings = station->settings;
+  MeasurementRun& run = station->run;
+  LiveHistory& history = station->history;
+  DerivedValues& values = station->values;
+  UnitLinkState& link = station->link;
+  DoseTable& doseTable = station->doseTable;
+  DataFileWriter& writer = station->writer;
+  MeasurementContext ctx{*station, view};
   LinkConfig linkConfig;
   std::unique_ptr<sim::SimUnit> unit;
   std::unique_ptr<CommThread> comm;

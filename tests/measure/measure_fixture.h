@@ -1,11 +1,12 @@
 #pragma once
-// A measurement with every record it works on, a manual clock, real files in
+// A measurement on a station of its own, with a manual clock, real files in
 // a temporary folder, and a view that records what the window would do.
 // Samples are fed into UnitLinkState's ring exactly as the link feeds them.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,18 +85,18 @@ class MeasureTest : public ::testing::Test {
   static std::vector<std::string> Rows(const std::string& bytes) { return DataRows(bytes); }
 
   TempFolder temp;
-  Settings settings;
   ManualClock clock;
   RecordingMessages messages;
   RecordingView view;
-  MeasurementRun run;
-  LiveHistory history;
-  DerivedValues values;
-  UnitLinkState link;
-  DoseTable doseTable;
-  DataFileWriter writer;
-  MeasurementContext ctx{run,      history, values, link,     settings,
-                         doseTable, writer,  clock,  messages, view};
+  const std::unique_ptr<Station> station = BuildStation({}, messages, clock);
+  Settings& settings = station->settings;
+  MeasurementRun& run = station->run;
+  LiveHistory& history = station->history;
+  DerivedValues& values = station->values;
+  UnitLinkState& link = station->link;
+  DoseTable& doseTable = station->doseTable;
+  DataFileWriter& writer = station->writer;
+  MeasurementContext ctx{*station, view};
 };
 
 }  // namespace velrix::testing

@@ -27,7 +27,7 @@ class SettingsFiles : public ::testing::Test {
 
   TempFolder folder;
   Settings settings;
-  std::unique_ptr<UnitLinkState> link = std::make_unique<UnitLinkState>();
+  std::unique_ptr<LinkSettings> link = std::make_unique<LinkSettings>();
   RecordingMessages messages;
 };
 
@@ -284,7 +284,7 @@ TEST_F(SettingsFiles, LinkSettingsRoundTrip) {
   EXPECT_EQ(Bytes("aut_start.def"), "1\n");
   EXPECT_EQ(Bytes("trend.def"), "6\n19\n");
 
-  auto fresh = std::make_unique<UnitLinkState>();
+  auto fresh = std::make_unique<LinkSettings>();
   Settings again;
   again.programFolder = settings.programFolder;
   LoadRetrySettings(again, *fresh, messages);
@@ -311,31 +311,31 @@ TEST_F(SettingsFiles, MissingComPortFileIsSilent) {
 struct SaveCase {
   const char* file;
   const char* message;
-  std::function<int(Settings&, UnitLinkState&, UserMessages&)> save;
+  std::function<int(Settings&, LinkSettings&, UserMessages&)> save;
 };
 
 TEST_F(SettingsFiles, EachSaveIntoAFolderStandingWhereTheFileMustGoIsReported) {
   const SaveCase cases[] = {
       {"df_name.def", "データフォルダ名の保存を失敗しました。",
-       [](Settings& s, UnitLinkState&, UserMessages& m) { return SaveDataFolder(s, m); }},
+       [](Settings& s, LinkSettings&, UserMessages& m) { return SaveDataFolder(s, m); }},
       {"dsp_unit.def", "表示単位設定の保存を失敗しました。",
-       [](Settings& s, UnitLinkState&, UserMessages& m) { return SaveDisplayUnits(s, m); }},
+       [](Settings& s, LinkSettings&, UserMessages& m) { return SaveDisplayUnits(s, m); }},
       {"trend.def", "トレンド表示設定設定の保存を失敗しました。",
-       [](Settings& s, UnitLinkState&, UserMessages& m) { return SaveTrendSettings(s, m); }},
+       [](Settings& s, LinkSettings&, UserMessages& m) { return SaveTrendSettings(s, m); }},
       {"comment.def", "コメントの保存を失敗しました。",
-       [](Settings& s, UnitLinkState&, UserMessages& m) { return SaveComment(s, m); }},
+       [](Settings& s, LinkSettings&, UserMessages& m) { return SaveComment(s, m); }},
       {"warning.def", "警告設定値の保存を失敗しました。",
-       [](Settings& s, UnitLinkState&, UserMessages& m) { return SaveWarningSettings(s, m); }},
+       [](Settings& s, LinkSettings&, UserMessages& m) { return SaveWarningSettings(s, m); }},
       {"buzzer.def", "検知ブザー設定の保存を失敗しました。",
-       [](Settings& s, UnitLinkState& l, UserMessages& m) { return SaveBuzzer(s, l, m); }},
+       [](Settings& s, LinkSettings& l, UserMessages& m) { return SaveBuzzer(s, l, m); }},
       {"aut_start.def", "自動開始設定の保存を失敗しました。",
-       [](Settings& s, UnitLinkState&, UserMessages& m) { return SaveAutoStart(s, m); }},
+       [](Settings& s, LinkSettings&, UserMessages& m) { return SaveAutoStart(s, m); }},
       {"USBCOM.def", "USB COM番号の保存を失敗しました。",
-       [](Settings& s, UnitLinkState& l, UserMessages& m) { return SaveComPort(s, l, m); }},
+       [](Settings& s, LinkSettings& l, UserMessages& m) { return SaveComPort(s, l, m); }},
       {"COMRTY.def", "通信リトライ設定の保存を失敗しました。",
-       [](Settings& s, UnitLinkState& l, UserMessages& m) { return SaveRetrySettings(s, l, m); }},
+       [](Settings& s, LinkSettings& l, UserMessages& m) { return SaveRetrySettings(s, l, m); }},
       {"POWevent.def", "電源設定の保存を失敗しました。",
-       [](Settings& s, UnitLinkState& l, UserMessages& m) { return SavePowerSettings(s, l, m); }},
+       [](Settings& s, LinkSettings& l, UserMessages& m) { return SavePowerSettings(s, l, m); }},
   };
   for (const SaveCase& c : cases) {
     std::filesystem::create_directory(folder.File(c.file));

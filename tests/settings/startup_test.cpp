@@ -20,14 +20,15 @@ using testing::WriteBytes;
 constexpr const char* kDocuments = "/home/user/Documents";
 constexpr const char* kMachine = "station-7";
 
-// What the shell holds at start-up: fresh settings and a fresh link record.
+// What the shell holds at start-up: fresh settings and the link's settings
+// as a fresh link record holds them.
 struct Program {
   explicit Program(const TempFolder& folder) { SetDefaultFolders(settings, folder.slash(), kDocuments); }
   SettingsStart Start(const std::string& machine = kMachine) {
     return LoadSettingsAtStartup(settings, *link, machine, messages);
   }
   Settings settings;
-  std::unique_ptr<UnitLinkState> link = std::make_unique<UnitLinkState>();
+  std::unique_ptr<LinkSettings> link = std::make_unique<LinkSettings>();
   RecordingMessages messages;
 };
 

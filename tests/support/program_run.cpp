@@ -30,6 +30,10 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
+std::string ShippedProgramFolder() {
+  return VELRIX_SHIPPED_PROGRAM_FOLDER;
+}
+
 std::string BuiltProgram(const std::string& pathInBuild) {
   std::error_code ec;
   fs::path folder = fs::read_symlink("/proc/self/exe", ec).parent_path();

@@ -17,6 +17,10 @@ namespace velrix::testing {
 // <build>/tests or <build>/tests/<folder>.
 std::string BuiltProgram(const std::string& pathInBuild);
 
+// The shipped program files of the source tree (resources/program/, ending
+// with '/').
+std::string ShippedProgramFolder();
+
 // Where a started program's output goes.
 struct ProgramOutput {
   std::string outPath;
