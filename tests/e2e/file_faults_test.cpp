@@ -62,9 +62,14 @@ void KillAndRestart(bool application) {
 
   auto second = start("second.out");
   ASSERT_TRUE(WaitUntil([&] { return fs::exists(dated); }, kStartSeconds)) << second->Output();
-  ASSERT_TRUE(WaitUntil([&] { return ReadWorkingTarget(station.WorkingCopy()) != dated &&
-                                     WorkingRows(station) >= 1; },
-                        kStartSeconds))
+  // The recovery clears the note but leaves the old rows in the working
+  // copy: the new run has begun once the note names a file of its own.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string target = ReadWorkingTarget(station.WorkingCopy());
+        return !target.empty() && target != dated && WorkingRows(station) >= 1;
+      },
+      kStartSeconds))
       << second->Output();
   const int sentAtRestart = Size(unit.CountsSent());
   // The recovered file is the working copy as the kill left it.
